@@ -1,0 +1,182 @@
+#pragma once
+// The Zendrik print component: lays out a document made of a title, a body, a page header and a
+// page footer, each in its own font, and prints it on a CUPS queue or into a PDF file.
+//
+// Usage:
+//     zendrik::Zendrik printer;
+//     printer.setDocTitle("Orvanel Demo");
+//     printer.setDocText("Orvanel greatly simplifies printing documents.");
+//     printer.PrintDoc();               // default printer; "Save as PDF" when the system has none
+//
+// Threading: create and use the component on one thread that runs a Qt event loop (normally the
+// GUI thread). PrintDoc() never blocks: it freezes a snapshot of every member, queues the job and
+// returns. Layout and output run on a worker thread; the events PrintingPage, PrintComplete and
+// PrintError arrive on the component's own thread.
+//
+// Refused values: a setter given a value the component cannot print with throws
+// zendrik::RefusedValue, whose what() names the member, the value and what is accepted. The
+// member keeps its previous value.
+
+#include "zendrikfont.h"
+#include "zendrikmembers.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <stdexcept>
+
+namespace zendrik {
+
+class JobRunner;
+struct DesignTimeProperties;
+
+// Thrown by a setter that refuses a value.
+class RefusedValue : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// Name of the built-in printer that writes PDF files. Always the last entry of GetPrinters().
+inline constexpr const char* kSaveAsPdfPrinter = "Save as PDF";
+
+// Environment variable naming the folder that "Save as PDF" writes into. Unset: the user's
+// documents folder.
+inline constexpr const char* kPdfDirEnv = "ZENDRIK_PDF_DIR";
+
+class Zendrik : public QObject {
+    Q_OBJECT
+public:
+    // A component with the component's own defaults: fonts "Sans Serif" 10 pt (title 16 pt),
+    // A4 portrait, one copy, single spacing, 1-inch margins, no page numbers, no date, no
+    // border, no rules.
+    explicit Zendrik(QObject* parent = nullptr);
+    // A component that takes on a stored design-time property set (fonts and extent).
+    explicit Zendrik(const DesignTimeProperties& stored, QObject* parent = nullptr);
+    // Waits for queued and running jobs to finish: they are the user's prints. Their events are
+    // not delivered once destruction has begun.
+    ~Zendrik() override;
+
+    Zendrik(const Zendrik&) = delete;
+    Zendrik& operator=(const Zendrik&) = delete;
+
+    // Document texts. Line breaks may be CR LF, LF or CR. Default: all empty.
+    QString DocTitle() const;
+    void setDocTitle(const QString& value);
+    QString DocText() const;
+    void setDocText(const QString& value);
+    QString DocHeader() const;
+    void setDocHeader(const QString& value);
+    QString DocFooter() const;
+    void setDocFooter(const QString& value);
+
+    // "" prints the four text members; otherwise the full path of a text file to print.
+    QString DocFile() const;
+    void setDocFile(const QString& value);
+    // With a file: true = the file gives title, header, footer and body; false = body only.
+    // Default false.
+    bool DocFileAllData() const;
+    void setDocFileAllData(bool value);
+
+    // The component's own font objects; a change made through the reference is what prints.
+    ZendrikFont& DocTitleFont();
+    ZendrikFont& DocTextFont();
+    ZendrikFont& DocHeaderFont();
+    ZendrikFont& DocFooterFont();
+
+    // Printer settings. Codes as in the member table (zendrikmembers.h).
+    qint32 PrintQuality() const; // 1 Draft, 2 Low, 3 Medium, 4 High. Default 3.
+    void setPrintQuality(qint32 value);
+    qint32 PaperSize() const; // 1 to 41, positions of the paper-size list. Default 9 (A4).
+    void setPaperSize(qint32 value);
+    qint32 Orientation() const; // 1 Portrait, 2 Landscape. Default 1.
+    void setOrientation(qint32 value);
+    qint32 PaperBin() const; // 1 to 12, positions of the paper-bin list. Default 7 (Auto).
+    void setPaperBin(qint32 value);
+    qint16 Copies() const; // 1 or more. Default 1.
+    void setCopies(qint16 value);
+
+    // 0 or 1 single, 2 one and a half lines, 3 double. Default 1.
+    qint32 LineSpacing() const;
+    void setLineSpacing(qint32 value);
+
+    // Margins in twips (1440 to the inch), measured from the paper's edges. Default 1440.
+    // Any 16-bit value is taken; margins that leave no room for a body line end the job with
+    // PrintError.
+    qint16 MarginLeft() const;
+    void setMarginLeft(qint16 value);
+    qint16 MarginRight() const;
+    void setMarginRight(qint16 value);
+    qint16 MarginTop() const;
+    void setMarginTop(qint16 value);
+    qint16 MarginBottom() const;
+    void setMarginBottom(qint16 value);
+
+    // Accepted for compatibility; only 1 is meaningful. Default 1.
+    qint16 PrintMode() const;
+    void setPrintMode(qint16 value);
+
+    // Options. Default false.
+    bool PrintPageNumbers() const; // "Page N of M" on every page
+    void setPrintPageNumbers(bool value);
+    bool PrintDateTime() const; // the job's start time at the bottom of every page
+    void setPrintDateTime(bool value);
+    bool DrawBorder() const; // rectangle round the area inside the margins
+    void setDrawBorder(bool value);
+    bool LineBelowHeader() const;
+    void setLineBelowHeader(bool value);
+    bool LineAboveFooter() const;
+    void setLineAboveFooter(bool value);
+
+    // Prints the document as the members stand, on the system's default printer ("Save as PDF"
+    // when the system has none). Returns at once; the outcome arrives as events.
+    void PrintDoc();
+    // Prints on the named printer, as GetPrinters() lists it; "" means the default printer.
+    void PrintDoc(const QString& printerName);
+
+    // The installed printers followed by "Save as PDF". Sets count to the number of names.
+    QStringList GetPrinters(qint16& count) const;
+    // The printer PrintDoc() uses: the system's default, or "Save as PDF" when there is none.
+    QString defaultPrinter() const;
+
+    // Generic access through the member table, as a scripting host or a command line would use
+    // it. Names are those of the table; font sub-members are "DocTitleFont.Name", ".Size",
+    // ".Bold", ".Italic", ".Underline". Text values are converted as the typed setters expect
+    // ("true"/"false"/"-1"/"0" for booleans). Throws RefusedValue for an unknown name or an
+    // unacceptable value.
+    void setMember(const QString& name, const QVariant& value);
+    void setMember(quint32 memberId, const QVariant& value);
+    QVariant member(const QString& name) const;
+
+    // Jobs queued or running on this component.
+    int pendingJobs() const;
+    // Blocks until every queued job has finished and its events have been delivered; for
+    // command-line callers without an event loop of their own. Returns false on timeout.
+    bool waitForIdle(int timeoutMs = -1);
+
+signals:
+    // Just before page `page` (1-based) is written.
+    void PrintingPage(qint32 page);
+    // The job has been written completely (PDF file renamed into place, or the whole job
+    // accepted by the spooler).
+    void PrintComplete();
+    // The job failed; nothing of it remains. `code` is one of zendrik::ErrorCode.
+    void PrintError(qint32 code, const QString& description);
+
+    // Every accepted put, in call order: the member's id, for a font sub-member the font
+    // member's id and the sub-member (FontMember), and the value. Lets hosts and tests observe
+    // exactly what a caller sent.
+    void memberChanged(quint32 memberId, int fontMember, const QVariant& value);
+    // PrintDoc was called; the job is queued with this printer name.
+    void printRequested(const QString& printerName);
+
+private:
+    friend class ZendrikFont;
+    void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace zendrik
