@@ -1,0 +1,56 @@
+#include "application.h"
+
+#include "messagebox.h"
+#include "windowregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+
+#include <exception>
+
+namespace demo {
+
+DemoApplication::DemoApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    prepareApplication();
+}
+
+bool DemoApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        reportUntrappedError(QString::fromUtf8(error.what()));
+    } catch (...) {
+        reportUntrappedError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+void reportUntrappedError(const QString& description) {
+    MessageBox::show(QStringLiteral("Run-time error:\n\n%1").arg(description), kCritical);
+    for (Form* form : WindowRegistry::instance().forms()) {
+        form->discard();
+    }
+    QCoreApplication::exit(1);
+}
+
+void prepareApplication() {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Debian has Tahoma only as Wine's metric-compatible copy, outside fontconfig's folders.
+    for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        if (QFile::exists(QString::fromLatin1(path))) {
+            QFontDatabase::addApplicationFont(QString::fromLatin1(path));
+        }
+    }
+}
+
+QString applicationDirectory() {
+    return QCoreApplication::applicationDirPath();
+}
+
+QString applicationFile(const QString& fileName) {
+    return QDir::toNativeSeparators(applicationDirectory() + QLatin1Char('/') + fileName);
+}
+
+} // namespace demo

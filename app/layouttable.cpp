@@ -1,0 +1,143 @@
+#include "layouttable.h"
+
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <vector>
+
+namespace demo {
+namespace {
+
+QFont makeFont(const ControlFont& spec) {
+    QFont font(spec.family);
+    font.setPointSizeF(spec.pointSize);
+    font.setBold(spec.bold);
+    return font;
+}
+
+void applyColours(QWidget* widget, const ControlSpec& spec) {
+    if (!spec.foreground && !spec.background) {
+        return;
+    }
+    QPalette palette = widget->palette();
+    if (spec.foreground) {
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            palette.setColor(role, *spec.foreground);
+        }
+    }
+    if (spec.background) {
+        palette.setColor(QPalette::Base, *spec.background);
+        palette.setColor(QPalette::Button, *spec.background);
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+}
+
+QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
+    switch (spec.kind) {
+    case ControlKind::Frame: {
+        if (spec.caption.isEmpty()) {
+            auto* frame = new QFrame(parent);
+            // A captionless frame 30 twips high is a rule; otherwise a plain etched rectangle.
+            frame->setFrameShape(spec.height <= 30 ? QFrame::HLine : QFrame::Box);
+            frame->setFrameShadow(QFrame::Sunken);
+            return frame;
+        }
+        return new QGroupBox(spec.caption, parent);
+    }
+    case ControlKind::Label: {
+        auto* label = new QLabel(spec.caption, parent);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case ControlKind::OptionButton: {
+        auto* button = new QRadioButton(spec.caption, parent);
+        button->setChecked(spec.checked);
+        return button;
+    }
+    case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(spec.caption, parent);
+        box->setChecked(spec.checked);
+        return box;
+    }
+    case ControlKind::CommandButton: {
+        auto* button = new QPushButton(spec.caption, parent);
+        // Enter clicks the button that has the focus; no button is the window's default.
+        button->setAutoDefault(true);
+        button->setDefault(false);
+        return button;
+    }
+    case ControlKind::ComboBox: {
+        auto* list = new QComboBox(parent);
+        list->setEditable(false);
+        return list;
+    }
+    case ControlKind::TextBox:
+        return new QLineEdit(parent);
+    case ControlKind::Image: {
+        auto* image = new QLabel(parent);
+        image->setAlignment(Qt::AlignCenter);
+        return image;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
+    QWidget* widget = makeWidget(spec, parent);
+    widget->setObjectName(spec.name);
+    widget->setFont(makeFont(spec.font));
+    applyColours(widget, spec);
+    widget->setGeometry(twipsToPixelRect(spec.left, spec.top, spec.width, spec.height));
+    if (spec.autoSize) {
+        widget->resize(widget->sizeHint());
+    }
+    if (spec.tabIndex < 0 || spec.kind == ControlKind::Frame || spec.kind == ControlKind::Label ||
+        spec.kind == ControlKind::Image) {
+        widget->setFocusPolicy(Qt::NoFocus);
+    }
+    widget->show();
+    return widget;
+}
+
+void createControls(std::span<const ControlSpec> table, QWidget* client) {
+    for (const ControlSpec& spec : table) {
+        QWidget* parent = client;
+        if (!spec.container.isEmpty()) {
+            parent = client->findChild<QWidget*>(spec.container);
+            Q_ASSERT(parent);
+        }
+        createControl(spec, parent);
+    }
+}
+
+void applyTabOrder(std::span<const ControlSpec> table, QWidget* client) {
+    std::vector<const ControlSpec*> focusable;
+    for (const ControlSpec& spec : table) {
+        QWidget* widget = client->findChild<QWidget*>(spec.name);
+        if (spec.tabIndex >= 0 && widget && widget->focusPolicy() != Qt::NoFocus) {
+            focusable.push_back(&spec);
+        }
+    }
+    std::stable_sort(focusable.begin(), focusable.end(),
+                     [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    for (std::size_t i = 1; i < focusable.size(); ++i) {
+        QWidget::setTabOrder(client->findChild<QWidget*>(focusable[i - 1]->name),
+                             client->findChild<QWidget*>(focusable[i]->name));
+    }
+}
+
+} // namespace demo

@@ -1,0 +1,51 @@
+#pragma once
+// A window's layout as data: one row per control, in twips, as designed. The windows build their
+// controls from their table, and tests walk the same table against the live widgets.
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+#include <span>
+
+class QWidget;
+
+namespace demo {
+
+enum class ControlKind { Frame, Label, OptionButton, CheckBox, CommandButton, ComboBox, TextBox, Image };
+
+struct ControlFont {
+    QString family = QStringLiteral("Tahoma");
+    double pointSize = 8.25;
+    bool bold = false;
+};
+
+struct ControlSpec {
+    QString name;      // the objectName
+    ControlKind kind;
+    QString container; // objectName of the containing frame; empty for the window
+    QString caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tabIndex = -1; // -1: none
+    ControlFont font = {};
+    std::optional<QColor> foreground = std::nullopt;
+    std::optional<QColor> background = std::nullopt;
+    bool autoSize = false;
+    bool checked = false; // check box / option button design-time state
+};
+
+// Creates one widget for the row, with its object name, caption, geometry (twips to pixels),
+// font and colours, as a child of `parent`. Images get no picture; the window sets it.
+QWidget* createControl(const ControlSpec& spec, QWidget* parent);
+
+// Creates every row in order; containers must come before their children. Returns nothing: the
+// controls are found again by object name.
+void createControls(std::span<const ControlSpec> table, QWidget* client);
+
+// Puts the focus chain in the order of the rows' tab indexes.
+void applyTabOrder(std::span<const ControlSpec> table, QWidget* client);
+
+} // namespace demo
