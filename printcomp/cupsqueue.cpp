@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -172,14 +171,10 @@ QString lastCupsError() {
 // Connects to the configured scheduler, giving up after `msec` if it does not answer.
 HttpPtr connectServer(int msec, QString* error) {
     const char* server = cupsServer();
-    errno = 0;
     HttpPtr http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, msec, nullptr));
-    if (!http && error) {
-        const int err = errno;
-        *error =
-            QStringLiteral("Unable to connect to the CUPS server %1: %2")
-                .arg(QString::fromUtf8(server), err ? QString::fromLocal8Bit(std::strerror(err)) : lastCupsError());
-    }
+    if (!http && error)
+        *error = QStringLiteral("Unable to connect to the CUPS server %1: %2")
+                     .arg(QString::fromUtf8(server), lastCupsError());
     if (http)
         httpSetTimeout(http.get(), kRequestTimeoutS, nullptr, nullptr);
     return http;
