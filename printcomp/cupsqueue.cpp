@@ -5,9 +5,6 @@
 
 #include <cups/cups.h>
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -132,35 +129,6 @@ private:
     cups_option_t* options_ = nullptr;
 };
 
-// A peer that goes away while the document is written must end in an error, not in SIGPIPE
-// ending the whole process: block it on this thread and drop any that arrived meanwhile.
-class SigpipeBlock {
-public:
-    SigpipeBlock() {
-        sigemptyset(&pipeOnly_);
-        sigaddset(&pipeOnly_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipeOnly_, &previous_);
-    }
-    SigpipeBlock(const SigpipeBlock&) = delete;
-    SigpipeBlock& operator=(const SigpipeBlock&) = delete;
-    ~SigpipeBlock() {
-        if (!wasPending_) {
-            const timespec zero{};
-            while (sigtimedwait(&pipeOnly_, nullptr, &zero) > 0) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-
-private:
-    sigset_t pipeOnly_;
-    sigset_t previous_;
-    bool wasPending_ = false;
-};
-
 QString lastCupsError() {
     const char* text = cupsLastErrorString();
     if (text && *text)
@@ -278,7 +246,6 @@ SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSe
         return result;
     }
 
-    SigpipeBlock sigpipeBlock;
     HttpPtr http = connectServer(kProbeTimeoutMs, &result.error);
     if (!http)
         return result;

@@ -1,0 +1,190 @@
+#include "cupstestsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include <thread>
+
+namespace cupstest {
+
+namespace {
+
+QString readText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).trimmed();
+}
+
+// Attributes of the first response group after the status line of an ipptool -tv run.
+QList<QMap<QString, QString>> ipptoolGroups(const QString& output) {
+    static const QRegularExpression attr(QStringLiteral(R"(^\s+([a-z0-9-]+) \(([^)]+)\) = (.*)$)"));
+    QList<QMap<QString, QString>> groups;
+    bool inResponse = false;
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String("status-code = "))) {
+            inResponse = true;
+            groups.append(QMap<QString, QString>());
+            continue;
+        }
+        if (!inResponse)
+            continue;
+        if (line.trimmed() == QLatin1String("-- separator --")) {
+            groups.append(QMap<QString, QString>());
+            continue;
+        }
+        const auto m = attr.match(line);
+        if (!m.hasMatch())
+            continue;
+        QString value = m.captured(3);
+        value.replace(QLatin1String("\\\""), QLatin1String("\""));
+        value.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        groups.last().insert(m.captured(1), value);
+    }
+    return groups;
+}
+
+QString ipptoolFile(const char* name) {
+    return QStringLiteral(ZENDRIK_CUPS_TEST_FILES "/") + QLatin1String(name);
+}
+
+} // namespace
+
+Server Server::fromEnvironment() {
+    Server s;
+    s.dir = qEnvironmentVariable("ZENDRIK_TEST_CUPS_DIR");
+    s.socket = qEnvironmentVariable("CUPS_SERVER");
+    if (s.dir.isEmpty() || s.socket.isEmpty())
+        return {};
+    s.port = readText(s.dir + QStringLiteral("/port")).toInt();
+    return s;
+}
+
+QString Server::oddQueue() const {
+    return readText(dir + QStringLiteral("/odd-queue"));
+}
+
+QString Server::keptDocument(int jobId) const {
+    return QStringLiteral("%1/spool/d%2-001").arg(dir).arg(jobId, 5, 10, QLatin1Char('0'));
+}
+
+QMap<QString, QString> Server::jobAttributes(int jobId) const {
+    const Run r = run(QStringLiteral("ipptool"),
+                      {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("job-id=%1").arg(jobId),
+                       QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-job.test")});
+    if (r.exitCode != 0)
+        return {};
+    const auto groups = ipptoolGroups(r.out);
+    // The first group is the operation group (charset, language); the job follows.
+    QMap<QString, QString> all;
+    for (const auto& g : groups)
+        all.insert(g);
+    return all;
+}
+
+int Server::jobCount() const {
+    const Run r =
+        run(QStringLiteral("ipptool"),
+            {QStringLiteral("-tv"), QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
+    if (r.exitCode != 0)
+        return -1;
+    int count = 0;
+    for (const auto& g : ipptoolGroups(r.out))
+        count += g.contains(QStringLiteral("job-id")) ? 1 : 0;
+    return count;
+}
+
+PrivateServer::PrivateServer(const QString& dir) {
+    server_.dir = dir;
+    server_.socket = dir + QStringLiteral("/cups.sock");
+}
+
+PrivateServer::~PrivateServer() {
+    if (started_)
+        run(QStringLiteral(ZENDRIK_CUPS_SERVER_SCRIPT), {QStringLiteral("stop"), server_.dir});
+}
+
+bool PrivateServer::start(QString* log) {
+    const Run r = run(QStringLiteral(ZENDRIK_CUPS_SERVER_SCRIPT), {QStringLiteral("start"), server_.dir});
+    started_ = true;
+    server_.port = readText(server_.dir + QStringLiteral("/port")).toInt();
+    if (log)
+        *log = r.out + r.err;
+    return r.exitCode == 0 && server_.port > 0;
+}
+
+void PrivateServer::kill() {
+    const qint64 pid = readText(server_.dir + QStringLiteral("/cupsd.pid")).toLongLong();
+    if (pid > 0)
+        run(QStringLiteral("kill"), {QStringLiteral("-KILL"), QString::number(pid)});
+}
+
+bool writePdf(const QString& path, int pages, const QString& marker, QSizeF pointSize) {
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(pointSize, QPageSize::Point));
+    writer.setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(14);
+    painter.setFont(font);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1 && !writer.newPage())
+            return false;
+        painter.drawText(QPointF(200, 400), QStringLiteral("%1 page %2").arg(marker).arg(page));
+    }
+    return painter.end();
+}
+
+PdfFacts readPdf(const QString& path) {
+    PdfFacts facts;
+    const Run info = run(QStringLiteral("pdfinfo"), {path});
+    static const QRegularExpression pages(QStringLiteral(R"(^Pages:\s+(\d+))"), QRegularExpression::MultilineOption);
+    static const QRegularExpression size(QStringLiteral(R"(^Page size:\s+([\d.]+) x ([\d.]+) pts)"),
+                                         QRegularExpression::MultilineOption);
+    if (const auto m = pages.match(info.out); m.hasMatch())
+        facts.pages = m.captured(1).toInt();
+    if (const auto m = size.match(info.out); m.hasMatch())
+        facts.pageSize = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    facts.text = run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).out;
+    return facts;
+}
+
+void runWithServer(const QString& cupsServer, const std::function<void()>& work) {
+    const QByteArray previous = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", cupsServer.toLocal8Bit());
+    std::thread worker(work);
+    worker.join();
+    qputenv("CUPS_SERVER", previous);
+}
+
+Run run(const QString& program, const QStringList& args, const QMap<QString, QString>& env, int timeoutMs) {
+    QProcess p;
+    if (!env.isEmpty()) {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (auto it = env.begin(); it != env.end(); ++it)
+            e.insert(it.key(), it.value());
+        p.setProcessEnvironment(e);
+    }
+    p.start(program, args);
+    Run r;
+    if (!p.waitForStarted() || !p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("%1 did not run: %2").arg(program, p.errorString());
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace cupstest

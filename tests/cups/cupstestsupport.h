@@ -1,0 +1,73 @@
+#pragma once
+// What the CUPS tests share: the private scheduler that scripts/test starts, PDFs to print, and
+// reading back what the spooler received and holds.
+
+#include <QMap>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace cupstest {
+
+// The shared private scheduler (CUPS_SERVER, ZENDRIK_TEST_CUPS_DIR). Empty dir: none running.
+struct Server {
+    QString dir;
+    QString socket;
+    int port = 0;
+
+    static Server fromEnvironment();
+    bool isValid() const { return !dir.isEmpty() && port > 0; }
+    // The queue whose name holds non-ASCII letters and shell characters.
+    QString oddQueue() const;
+    // The document the spooler kept for the job, exactly as it was sent.
+    QString keptDocument(int jobId) const;
+    // Every attribute of the job as the spooler holds it, read with ipptool: name -> value as
+    // ipptool prints it (enums by keyword, "1200dpi", sets joined with ","). Empty on failure.
+    QMap<QString, QString> jobAttributes(int jobId) const;
+    // The ids of all jobs the spooler holds, read with ipptool.
+    int jobCount() const;
+};
+
+// A scheduler of the test's own, for tests that kill it.
+class PrivateServer {
+public:
+    explicit PrivateServer(const QString& dir);
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool start(QString* log);
+    void kill();
+    const Server& server() const { return server_; }
+
+private:
+    Server server_;
+    bool started_ = false;
+};
+
+// Writes a PDF of `pages` pages, each holding "<marker> page N".
+bool writePdf(const QString& path, int pages, const QString& marker, QSizeF pointSize = QSizeF(595, 842));
+
+struct PdfFacts {
+    int pages = 0;
+    QSizeF pageSize; // points, of page 1
+    QString text;
+};
+// Read back with pdfinfo and pdftotext.
+PdfFacts readPdf(const QString& path);
+
+// Runs `work` on a fresh thread whose libcups talks to `cupsServer` (libcups keeps its server
+// per thread, read once from CUPS_SERVER).
+void runWithServer(const QString& cupsServer, const std::function<void()>& work);
+
+// Output of a program, with its exit code.
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+Run run(const QString& program, const QStringList& args, const QMap<QString, QString>& env = {}, int timeoutMs = 60000);
+
+} // namespace cupstest

@@ -1,0 +1,365 @@
+// Submitting PDFs to a real CUPS scheduler through libcups, and reading back what it received.
+
+#include "cupsqueue.h"
+#include "cupstestsupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace zendrik::cups;
+using cupstest::Server;
+
+Q_DECLARE_METATYPE(zendrik::cups::JobSettings)
+
+class TestCupsQueue : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void listsDestinationsInCupsOrder();
+    void listingWithoutServer_data();
+    void listingWithoutServer();
+
+    void submitsJobSettings_data();
+    void submitsJobSettings();
+    void namesReachCupsUnchanged();
+    void stoppedQueueHoldsJob();
+
+    void refusedJobs_data();
+    void refusedJobs();
+    void serverUnreachable();
+    void serverKilledDuringJob_data();
+    void serverKilledDuringJob();
+
+private:
+    QString makePdf(int pages, const QString& marker);
+
+    Server server_;
+    QTemporaryDir tmp_;
+    int pdfCount_ = 0;
+};
+
+void TestCupsQueue::initTestCase() {
+    server_ = Server::fromEnvironment();
+    if (!qEnvironmentVariableIsSet("CUPS_SERVER") || !qEnvironmentVariableIsSet("ZENDRIK_TEST_CUPS_DIR"))
+        QSKIP("No private CUPS scheduler (run through scripts/test)");
+    QVERIFY2(server_.isValid(), "ZENDRIK_TEST_CUPS_DIR holds no scheduler port");
+    QVERIFY(tmp_.isValid());
+    // Writing into a FIFO whose reader has gone must give an error, not end the test (libcups
+    // ignores SIGPIPE on its own as soon as it connects).
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+QString TestCupsQueue::makePdf(int pages, const QString& marker) {
+    const QString path = tmp_.filePath(QStringLiteral("doc%1.pdf").arg(++pdfCount_));
+    if (!cupstest::writePdf(path, pages, marker))
+        return {};
+    return path;
+}
+
+void TestCupsQueue::listsDestinationsInCupsOrder() {
+    const QList<Destination> dests = listDestinations();
+
+    // lpstat is an independent libcups client of the same scheduler.
+    const auto lpstat = cupstest::run(QStringLiteral("lpstat"), {QStringLiteral("-e")});
+    QCOMPARE(lpstat.exitCode, 0);
+    const QStringList expected = lpstat.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList names;
+    QStringList defaults;
+    for (const Destination& d : dests) {
+        names << d.name;
+        if (d.isDefault)
+            defaults << d.name;
+    }
+    QCOMPARE(names, expected);
+    for (const char* q : {"accepting", "stopped", "rejecting"})
+        QVERIFY2(names.contains(QLatin1String(q)), q);
+    QVERIFY(names.contains(server_.oddQueue()));
+    QCOMPARE(defaults, QStringList{QStringLiteral("accepting")});
+}
+
+void TestCupsQueue::listingWithoutServer_data() {
+    QTest::addColumn<QString>("cupsServer");
+    QTest::newRow("missing socket") << tmp_.filePath(QStringLiteral("no-such.sock"));
+    QTest::newRow("closed loopback port") << QStringLiteral("127.0.0.1:1");
+    QTest::newRow("unanswered address") << QStringLiteral("192.0.2.1:631");
+}
+
+void TestCupsQueue::listingWithoutServer() {
+    QFETCH(QString, cupsServer);
+    QList<Destination> dests{Destination{QStringLiteral("sentinel"), false}};
+    qint64 elapsed = 0;
+    cupstest::runWithServer(cupsServer, [&] {
+        QElapsedTimer timer;
+        timer.start();
+        dests = listDestinations();
+        elapsed = timer.elapsed();
+    });
+    QVERIFY(dests.isEmpty());
+    // The limit is one second of connection time; allow for a loaded machine.
+    QVERIFY2(elapsed < 2500, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+}
+
+void TestCupsQueue::submitsJobSettings_data() {
+    QTest::addColumn<JobSettings>("settings");
+    QTest::addColumn<QString>("media");
+    QTest::addColumn<QString>("orientation");
+    QTest::addColumn<QString>("source"); // "" = left out
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("resolution");
+
+    auto s = [](int paper, int orient, int bin, int quality, int copies) {
+        JobSettings j;
+        j.jobName = QStringLiteral("settings");
+        j.paperSize = paper;
+        j.orientation = orient;
+        j.paperBin = bin;
+        j.printQuality = quality;
+        j.copies = copies;
+        return j;
+    };
+    QTest::newRow("defaults") << s(9, 1, 7, 3, 1) << "iso_a4_210x297mm"
+                              << "portrait"
+                              << "auto"
+                              << "normal"
+                              << "600dpi";
+    QTest::newRow("letter landscape upper high") << s(1, 2, 1, 4, 3) << "na_letter_8.5x11in"
+                                                 << "landscape"
+                                                 << "top"
+                                                 << "high"
+                                                 << "1200dpi";
+    QTest::newRow("draft lower") << s(5, 1, 2, 1, 2) << "na_legal_8.5x14in"
+                                 << "portrait"
+                                 << "bottom"
+                                 << "draft"
+                                 << "300dpi";
+    QTest::newRow("low manual") << s(11, 2, 4, 2, 1) << "iso_a5_148x210mm"
+                                << "landscape"
+                                << "manual"
+                                << "draft"
+                                << "300dpi";
+    QTest::newRow("cassette is the main tray") << s(27, 1, 12, 3, 1) << "iso_dl_110x220mm"
+                                               << "portrait"
+                                               << "main"
+                                               << "normal"
+                                               << "600dpi";
+    QTest::newRow("envelope bin") << s(20, 1, 5, 3, 1) << "na_number-10_4.125x9.5in"
+                                  << "portrait"
+                                  << "envelope"
+                                  << "normal"
+                                  << "600dpi";
+    QTest::newRow("tractor not offered") << s(8, 1, 8, 3, 1) << "iso_a3_297x420mm"
+                                         << "portrait"
+                                         << ""
+                                         << "normal"
+                                         << "600dpi";
+    QTest::newRow("middle not offered") << s(12, 1, 3, 3, 1) << "jis_b4_257x364mm"
+                                        << "portrait"
+                                        << ""
+                                        << "normal"
+                                        << "600dpi";
+    QTest::newRow("EnvC3 at 28") << s(28, 1, 7, 3, 1) << "iso_c3_324x458mm"
+                                 << "portrait"
+                                 << "auto"
+                                 << "normal"
+                                 << "600dpi";
+    QTest::newRow("EnvC4 at 29") << s(29, 1, 7, 3, 1) << "iso_c4_229x324mm"
+                                 << "portrait"
+                                 << "auto"
+                                 << "normal"
+                                 << "600dpi";
+    QTest::newRow("EnvC5 at 30") << s(30, 1, 7, 3, 1) << "iso_c5_162x229mm"
+                                 << "portrait"
+                                 << "auto"
+                                 << "normal"
+                                 << "600dpi";
+    QTest::newRow("EnvB6") << s(35, 1, 7, 3, 1) << "iso_b6_125x176mm"
+                           << "portrait"
+                           << "auto"
+                           << "normal"
+                           << "600dpi";
+    QTest::newRow("FanfoldLglGerman") << s(41, 2, 7, 3, 10) << "na_foolscap_8.5x13in"
+                                      << "landscape"
+                                      << "auto"
+                                      << "normal"
+                                      << "600dpi";
+}
+
+void TestCupsQueue::submitsJobSettings() {
+    QFETCH(JobSettings, settings);
+    QFETCH(QString, media);
+    QFETCH(QString, orientation);
+    QFETCH(QString, source);
+    QFETCH(QString, quality);
+    QFETCH(QString, resolution);
+
+    const QString marker = QStringLiteral("Zendrik%1").arg(pdfCount_ + 1);
+    const QString pdf = makePdf(3, marker);
+    QVERIFY(!pdf.isEmpty());
+
+    const SubmitResult r = submitPdf(QStringLiteral("accepting"), pdf, settings);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QVERIFY(r.error.isEmpty());
+    QVERIFY(r.jobId > 0);
+    QVERIFY(!r.queueStopped);
+
+    // The spooler keeps exactly what it was sent.
+    const QString kept = server_.keptDocument(r.jobId);
+    QFile sent(pdf), received(kept);
+    QVERIFY(sent.open(QIODevice::ReadOnly));
+    QVERIFY2(received.open(QIODevice::ReadOnly), qPrintable(kept));
+    QVERIFY(sent.readAll() == received.readAll());
+    const cupstest::PdfFacts facts = cupstest::readPdf(kept);
+    QCOMPARE(facts.pages, 3);
+    QVERIFY(facts.text.contains(marker + QStringLiteral(" page 3")));
+
+    const auto job = server_.jobAttributes(r.jobId);
+    QVERIFY2(!job.isEmpty(), "ipptool read no job attributes");
+    QCOMPARE(job.value(QStringLiteral("job-name")), settings.jobName);
+    QCOMPARE(job.value(QStringLiteral("copies")), QString::number(settings.copies));
+    QCOMPARE(job.value(QStringLiteral("media")), media);
+    QCOMPARE(job.value(QStringLiteral("orientation-requested")), orientation);
+    QCOMPARE(job.value(QStringLiteral("media-source")), source);
+    QCOMPARE(job.value(QStringLiteral("print-quality")), quality);
+    QCOMPARE(job.value(QStringLiteral("printer-resolution")), resolution);
+    QCOMPARE(job.value(QStringLiteral("document-format")), QStringLiteral("application/pdf"));
+    QVERIFY(job.value(QStringLiteral("job-printer-uri")).endsWith(QStringLiteral("/printers/accepting")));
+}
+
+void TestCupsQueue::namesReachCupsUnchanged() {
+    const QString odd = server_.oddQueue();
+    QVERIFY(!odd.isEmpty());
+    JobSettings s;
+    s.jobName = QStringLiteral("Quarterly \"report\" 'final' $(id) ; rm -rf / & Ünïcödé ✓");
+    const QString pdf = makePdf(1, QStringLiteral("OddName"));
+    const SubmitResult r = submitPdf(odd, pdf, s);
+    QVERIFY2(r.ok, qPrintable(r.error));
+
+    const auto job = server_.jobAttributes(r.jobId);
+    QCOMPARE(job.value(QStringLiteral("job-name")), s.jobName);
+    const QString uri = job.value(QStringLiteral("job-printer-uri"));
+    QVERIFY2(uri.endsWith(QString::fromLatin1(QUrl::toPercentEncoding(odd, "$();&`"))) ||
+                 uri.endsWith(QStringLiteral("/printers/") + odd),
+             qPrintable(uri));
+    QCOMPARE(cupstest::readPdf(server_.keptDocument(r.jobId)).pages, 1);
+}
+
+void TestCupsQueue::stoppedQueueHoldsJob() {
+    JobSettings s;
+    s.jobName = QStringLiteral("held");
+    const SubmitResult r = submitPdf(QStringLiteral("stopped"), makePdf(2, QStringLiteral("Held")), s);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QVERIFY(r.queueStopped);
+    QVERIFY(r.jobId > 0);
+
+    // Still waiting in the paused queue, with its whole document.
+    QTest::qWait(300);
+    const auto job = server_.jobAttributes(r.jobId);
+    QCOMPARE(job.value(QStringLiteral("job-state")), QStringLiteral("pending"));
+    QVERIFY(job.value(QStringLiteral("job-printer-uri")).endsWith(QStringLiteral("/printers/stopped")));
+    QCOMPARE(cupstest::readPdf(server_.keptDocument(r.jobId)).pages, 2);
+}
+
+void TestCupsQueue::refusedJobs_data() {
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<bool>("pdfExists");
+    QTest::addColumn<QString>("errorPart");
+
+    QTest::newRow("rejecting queue") << "rejecting" << true << "not accepting jobs";
+    QTest::newRow("unknown queue") << "no-such-queue" << true << "does not exist";
+    QTest::newRow("queue name with a space") << "accepting x" << true << "does not exist";
+    QTest::newRow("missing document") << "accepting" << false << "missing.pdf";
+}
+
+void TestCupsQueue::refusedJobs() {
+    QFETCH(QString, queue);
+    QFETCH(bool, pdfExists);
+    QFETCH(QString, errorPart);
+
+    const QString pdf =
+        pdfExists ? makePdf(1, QStringLiteral("Refused")) : tmp_.filePath(QStringLiteral("missing.pdf"));
+    const int jobsBefore = server_.jobCount();
+    QVERIFY(jobsBefore >= 0);
+
+    JobSettings s;
+    s.jobName = QStringLiteral("refused");
+    const SubmitResult r = submitPdf(queue, pdf, s);
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.contains(errorPart), qPrintable(r.error));
+    QCOMPARE(r.jobId, 0);
+    QCOMPARE(server_.jobCount(), jobsBefore);
+}
+
+void TestCupsQueue::serverUnreachable() {
+    const QString socket = tmp_.filePath(QStringLiteral("gone.sock"));
+    const QString pdf = makePdf(1, QStringLiteral("Nowhere"));
+    SubmitResult r;
+    r.ok = true;
+    cupstest::runWithServer(socket, [&] { r = submitPdf(QStringLiteral("accepting"), pdf, JobSettings{}); });
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.contains(socket), qPrintable(r.error));
+}
+
+void TestCupsQueue::serverKilledDuringJob_data() {
+    QTest::addColumn<bool>("moreAfterKill");
+    QTest::newRow("in the middle of the document") << true;
+    QTest::newRow("before the job is confirmed") << false;
+}
+
+// The scheduler dies while the job is under way: the document comes from a FIFO that this test
+// feeds, so the kill lands after the job was created and before the submission ends.
+void TestCupsQueue::serverKilledDuringJob() {
+    QFETCH(bool, moreAfterKill);
+    QTemporaryDir dir(QStringLiteral("/tmp/zkill-XXXXXX"));
+    QVERIFY(dir.isValid());
+    cupstest::PrivateServer second(dir.path());
+    QString log;
+    QVERIFY2(second.start(&log), qPrintable(log));
+
+    const QString fifo = dir.filePath(QStringLiteral("doc.pdf"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+
+    SubmitResult r;
+    r.ok = true;
+    const QByteArray previous = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", second.server().socket.toLocal8Bit());
+    std::thread submitter([&] {
+        JobSettings s;
+        s.jobName = QStringLiteral("killed");
+        r = submitPdf(QStringLiteral("accepting"), fifo, s);
+    });
+    // Opening waits for the submitter to open its end. Writing more than a pipe holds returns
+    // only once the submitter streams to the scheduler.
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+    const QByteArray head = QByteArray("%PDF-1.4\n") + QByteArray(1 << 20, 'x');
+    const bool headWritten = fd >= 0 && ::write(fd, head.constData(), std::size_t(head.size())) == head.size();
+    if (!moreAfterKill)
+        QTest::qSleep(300); // lets the submitter pass on all it has read
+    second.kill();
+    const QByteArray tail(1 << 20, 'y');
+    for (int i = 0; moreAfterKill && i < 4; ++i) {
+        if (::write(fd, tail.constData(), std::size_t(tail.size())) < 0)
+            break;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    submitter.join();
+    qputenv("CUPS_SERVER", previous);
+    QVERIFY(headWritten);
+    QVERIFY(!r.ok);
+    QVERIFY(!r.error.isEmpty());
+}
+
+QTEST_MAIN(TestCupsQueue)
+#include "tst_cupsqueue.moc"
