@@ -93,8 +93,10 @@ Quality qualityFor(int printQuality) {
     }
 }
 
-constexpr int kProbeTimeoutMs = 1000;
-constexpr double kRequestTimeoutS = 30.0;
+constexpr int kConnectTimeoutMs = 1000;
+// A scheduler that accepted the connection but does not answer (paused, overloaded).
+constexpr double kListTimeoutS = 3.0;
+constexpr double kSubmitTimeoutS = 30.0;
 
 struct HttpClose {
     void operator()(http_t* http) const { httpClose(http); }
@@ -136,15 +138,16 @@ QString lastCupsError() {
     return QString::fromUtf8(ippErrorString(cupsLastError()));
 }
 
-// Connects to the configured scheduler, giving up after `msec` if it does not answer.
-HttpPtr connectServer(int msec, QString* error) {
+// Connects to the configured scheduler, giving up after a second; requests then give up after
+// `requestTimeout` seconds without an answer.
+HttpPtr connectServer(double requestTimeout, QString* error) {
     const char* server = cupsServer();
-    HttpPtr http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, msec, nullptr));
+    HttpPtr http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectTimeoutMs, nullptr));
     if (!http && error)
         *error = QStringLiteral("Unable to connect to the CUPS server %1: %2")
                      .arg(QString::fromUtf8(server), lastCupsError());
     if (http)
-        httpSetTimeout(http.get(), kRequestTimeoutS, nullptr, nullptr);
+        httpSetTimeout(http.get(), requestTimeout, nullptr, nullptr);
     return http;
 }
 
@@ -225,7 +228,7 @@ bool isFailure(ipp_status_t status) {
 
 QList<Destination> listDestinations() {
     QList<Destination> result;
-    HttpPtr http = connectServer(kProbeTimeoutMs, nullptr);
+    HttpPtr http = connectServer(kListTimeoutS, nullptr);
     if (!http)
         return result;
 
@@ -246,7 +249,7 @@ SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSe
         return result;
     }
 
-    HttpPtr http = connectServer(kProbeTimeoutMs, &result.error);
+    HttpPtr http = connectServer(kSubmitTimeoutS, &result.error);
     if (!http)
         return result;
 

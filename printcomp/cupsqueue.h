@@ -18,17 +18,17 @@ QList<Destination> listDestinations();
 
 // Printer settings as the component's codes (see zendrikmembers.h).
 struct JobSettings {
-    QString jobName;         // the document title
-    int copies = 1;          // 1 or more
-    int paperSize = 9;       // 1..41, paper-size list position
-    int orientation = 1;     // 1 portrait, 2 landscape
-    int paperBin = 7;        // 1..12, paper-bin list position
-    int printQuality = 3;    // 1 draft, 2 low, 3 medium, 4 high
+    QString jobName;      // the document title
+    int copies = 1;       // 1 or more
+    int paperSize = 9;    // 1..41, paper-size list position
+    int orientation = 1;  // 1 portrait, 2 landscape
+    int paperBin = 7;     // 1..12, paper-bin list position
+    int printQuality = 3; // 1 draft, 2 low, 3 medium, 4 high
 };
 
 struct SubmitResult {
     bool ok = false;
-    QString error;       // CUPS's own message when !ok
+    QString error; // CUPS's own message when !ok
     int jobId = 0;
     bool queueStopped = false; // accepted, but the queue is paused: it is held there
 };

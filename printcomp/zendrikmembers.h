@@ -61,8 +61,8 @@ enum class ErrorCode : qint32 {
     DocumentUnreadable = 1, // missing, unreadable, a directory or a binary file
     NoRoomForBody = 2,      // margins leave no room for one body line
     UnknownPrinter = 3,
-    OutputFailed = 4,       // the PDF file could not be written
-    SpoolerFailed = 5,      // CUPS refused the job or could not be reached
+    OutputFailed = 4,  // the PDF file could not be written
+    SpoolerFailed = 5, // CUPS refused the job or could not be reached
     Internal = 6,
 };
 

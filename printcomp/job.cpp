@@ -1,0 +1,267 @@
+#include "job.h"
+
+#include "cupsqueue.h"
+#include "docreader.h"
+#include "fontmetrics.h"
+#include "layout.h"
+#include "output.h"
+#include "painter.h"
+#include "zendrik.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace zendrik {
+
+namespace {
+
+struct Document {
+    DocumentParts parts;
+    std::unique_ptr<BodySource> body;
+};
+
+bool openDocument(const Settings& s, Document& doc, QString& error) {
+    doc.parts = DocumentParts{s.docTitle, s.docHeader, s.docFooter};
+    if (s.docFile.isEmpty()) {
+        doc.body = std::make_unique<StringBodySource>(s.docText);
+        return true;
+    }
+    auto reader = std::make_unique<DocumentReader>();
+    if (!reader->open(s.docFile)) {
+        error = reader->error();
+        return false;
+    }
+    if (s.docFileAllData) {
+        doc.parts = DocumentParts{};
+        if (!reader->readMarks(doc.parts)) {
+            error = reader->error();
+            return false;
+        }
+    }
+    doc.body = std::move(reader);
+    return true;
+}
+
+LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QString& dateText) {
+    LayoutSpec spec;
+    spec.geometry = pageGeometry(s.paperSize, s.orientation, s.marginLeft, s.marginTop, s.marginRight, s.marginBottom);
+    spec.title = parts.title;
+    spec.header = parts.header;
+    spec.footer = parts.footer;
+    spec.lineSpacing = lineSpacingFactor(s.lineSpacing);
+    spec.pageNumbers = s.printPageNumbers;
+    spec.dateTime = s.printDateTime;
+    spec.border = s.drawBorder;
+    spec.lineBelowHeader = s.lineBelowHeader;
+    spec.lineAboveFooter = s.lineAboveFooter;
+    spec.dateText = dateText;
+    return spec;
+}
+
+// Pages handed from the layout thread to the painting thread; bounded so that memory does not
+// grow with the document.
+class PageQueue {
+public:
+    explicit PageQueue(size_t capacity) : capacity_(capacity) {}
+
+    bool push(Page&& page) {
+        std::unique_lock lock(mutex_);
+        notFull_.wait(lock, [&] { return pages_.size() < capacity_ || cancelled_; });
+        if (cancelled_)
+            return false;
+        pages_.push_back(std::move(page));
+        notEmpty_.notify_one();
+        return true;
+    }
+    // No more pages; a non-empty error says why the layout stopped early.
+    void close(const QString& error, ErrorCode code) {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        error_ = error;
+        code_ = code;
+        notEmpty_.notify_all();
+    }
+    bool pop(Page& page) {
+        std::unique_lock lock(mutex_);
+        notEmpty_.wait(lock, [&] { return !pages_.empty() || closed_; });
+        if (pages_.empty())
+            return false;
+        page = std::move(pages_.front());
+        pages_.pop_front();
+        notFull_.notify_one();
+        return true;
+    }
+    void cancel() {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        notFull_.notify_all();
+    }
+    QString error() const {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+    ErrorCode code() const {
+        std::lock_guard lock(mutex_);
+        return code_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable notEmpty_;
+    std::condition_variable notFull_;
+    std::deque<Page> pages_;
+    size_t capacity_;
+    bool closed_ = false;
+    bool cancelled_ = false;
+    QString error_;
+    ErrorCode code_ = ErrorCode::Internal;
+};
+
+JobOutcome failure(ErrorCode code, const QString& description) {
+    JobOutcome out;
+    out.ok = false;
+    out.code = code;
+    out.description = description;
+    return out;
+}
+
+} // namespace
+
+QStringList availablePrinters() {
+    QStringList names;
+    for (const auto& dest : cups::listDestinations())
+        names.push_back(dest.name);
+    names.push_back(QString::fromLatin1(kSaveAsPdfPrinter));
+    return names;
+}
+
+QString defaultPrinterName() {
+    for (const auto& dest : cups::listDestinations()) {
+        if (dest.isDefault)
+            return dest.name;
+    }
+    return QString::fromLatin1(kSaveAsPdfPrinter);
+}
+
+JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCallback& pageStarting) {
+    const Settings& s = job.settings;
+    const QString printer = job.printer.isEmpty() ? defaultPrinterName() : job.printer;
+    const bool toPdf = printer == QLatin1String(kSaveAsPdfPrinter);
+    if (!toPdf) {
+        bool known = false;
+        for (const auto& dest : cups::listDestinations())
+            known = known || dest.name == printer;
+        if (!known) {
+            return failure(ErrorCode::UnknownPrinter,
+                           QStringLiteral("There is no printer named \"%1\"; nothing was printed.").arg(printer));
+        }
+    }
+
+    Document doc;
+    QString error;
+    if (!openDocument(s, doc, error))
+        return failure(ErrorCode::DocumentUnreadable, error);
+    LayoutSpec spec = layoutSpec(s, doc.parts, QLocale::system().toString(started, QLocale::ShortFormat));
+
+    {
+        QtFontMetrics metrics(s.fonts);
+        LayoutEngine counting(spec, metrics);
+        if (!counting.roomError().isEmpty())
+            return failure(ErrorCode::NoRoomForBody, counting.roomError());
+        if (s.printPageNumbers) {
+            // "Page N of M" needs M before page 1: a counting pass, then the real one.
+            int count = 0;
+            Page page;
+            while (counting.nextPage(*doc.body, page))
+                ++count;
+            if (!counting.error().isEmpty()) {
+                return failure(doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable,
+                               counting.error());
+            }
+            spec.pageCount = count;
+            if (!openDocument(s, doc, error))
+                return failure(ErrorCode::DocumentUnreadable, error);
+        }
+    }
+
+    QString folder;
+    if (!toPdf)
+        folder = QDir::tempPath();
+    else if (!job.exactPdfPath.isEmpty())
+        folder = QFileInfo(job.exactPdfPath).absolutePath();
+    else
+        folder = pdfFolder();
+    PdfSink sink;
+    if (!sink.begin(folder, spec.title, spec.geometry, s.orientation == 2, error))
+        return failure(ErrorCode::OutputFailed, error);
+
+    // Layout runs ahead on its own thread while this one paints.
+    PageQueue queue(4);
+    std::thread layoutThread([&] {
+        QtFontMetrics metrics(s.fonts);
+        LayoutEngine engine(spec, metrics);
+        Page page;
+        while (engine.nextPage(*doc.body, page)) {
+            if (!queue.push(std::move(page)))
+                return;
+        }
+        queue.close(engine.error(),
+                    doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable);
+    });
+    const PaintResources resources = paintResources(s, PdfSink::kResolution);
+    Page page;
+    int number = 0;
+    bool paintFailed = false;
+    while (queue.pop(page)) {
+        ++number;
+        pageStarting(number);
+        if (number > 1 && !sink.newPage(error)) {
+            paintFailed = true;
+            queue.cancel();
+            break;
+        }
+        paintPage(sink.painter(), page, resources);
+    }
+    layoutThread.join();
+    if (paintFailed)
+        return failure(ErrorCode::OutputFailed, error);
+    if (!queue.error().isEmpty())
+        return failure(queue.code(), queue.error());
+    if (!sink.end(error))
+        return failure(ErrorCode::OutputFailed, error);
+
+    JobOutcome out;
+    if (toPdf) {
+        const bool kept = job.exactPdfPath.isEmpty()
+                              ? sink.commitUnique(folder, pdfBaseName(spec.title), out.outputPath, error)
+                              : sink.commitReplacing(job.exactPdfPath, error);
+        if (!kept)
+            return failure(ErrorCode::OutputFailed, error);
+        if (out.outputPath.isEmpty())
+            out.outputPath = job.exactPdfPath;
+    } else {
+        cups::JobSettings settings;
+        settings.jobName = spec.title;
+        settings.copies = s.copies;
+        settings.paperSize = s.paperSize;
+        settings.orientation = s.orientation;
+        settings.paperBin = s.paperBin;
+        settings.printQuality = s.printQuality;
+        const cups::SubmitResult result = cups::submitPdf(printer, sink.temporaryPath(), settings);
+        if (!result.ok) {
+            return failure(ErrorCode::SpoolerFailed,
+                           QStringLiteral("The printer \"%1\" did not take the job: %2").arg(printer, result.error));
+        }
+    }
+    out.ok = true;
+    return out;
+}
+
+} // namespace zendrik

@@ -1,0 +1,160 @@
+#include "output.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QStandardPaths>
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace zendrik {
+
+namespace {
+constexpr qsizetype kMaxBaseNameLength = 120;
+constexpr const char* kPdfDirVariable = "ZENDRIK_PDF_DIR";
+} // namespace
+
+QString pdfFolder() {
+    const QString dir = qEnvironmentVariable(kPdfDirVariable);
+    if (!dir.isEmpty())
+        return dir;
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    QDir().mkpath(documents);
+    return documents;
+}
+
+QString pdfBaseName(const QString& title) {
+    QString name;
+    name.reserve(title.size());
+    for (const QChar c : title) {
+        static const QString unsafe = QStringLiteral("/\\:*?\"<>|");
+        if (c.category() == QChar::Other_Control || unsafe.contains(c) || c == u'\r' || c == u'\n')
+            name.append(u'_');
+        else
+            name.append(c);
+    }
+    name = name.trimmed();
+    while (name.startsWith(u'.'))
+        name.remove(0, 1);
+    if (name.size() > kMaxBaseNameLength) {
+        name.truncate(kMaxBaseNameLength);
+        if (name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("Untitled") : name;
+}
+
+PdfSink::PdfSink() = default;
+
+PdfSink::~PdfSink() {
+    if (painter_.isActive())
+        painter_.end();
+}
+
+QString PdfSink::temporaryPath() const {
+    return file_ ? file_->fileName() : QString();
+}
+
+bool PdfSink::begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape,
+                    QString& error) {
+    folder_ = folder;
+    const QString nativeFolder = QDir::toNativeSeparators(folder);
+    if (!QFileInfo(folder).isDir()) {
+        error = QStringLiteral("Cannot write the PDF file: the folder \"%1\" does not exist.").arg(nativeFolder);
+        return false;
+    }
+    file_ = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".zendrik-XXXXXX.pdf.part")));
+    file_->setAutoRemove(true);
+    if (!file_->open()) {
+        error = QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(nativeFolder, file_->errorString());
+        return false;
+    }
+    writer_ = std::make_unique<QPdfWriter>(file_.get());
+    writer_->setResolution(kResolution);
+    writer_->setTitle(title);
+    writer_->setCreator(QStringLiteral("Orvanel Zendrik"));
+    QSizeF portrait = geometry.paper;
+    if (landscape)
+        portrait.transpose();
+    const QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::ExactMatch);
+    const QPageLayout layout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+    if (!writer_->setPageLayout(layout)) {
+        error = QStringLiteral("Cannot write the PDF file: the page size is not accepted.");
+        return false;
+    }
+    if (!painter_.begin(writer_.get())) {
+        error =
+            QStringLiteral("Cannot write the PDF file in \"%1\": the PDF writer could not start.").arg(nativeFolder);
+        return false;
+    }
+    return true;
+}
+
+bool PdfSink::newPage(QString& error) {
+    if (!writer_->newPage()) {
+        error = QStringLiteral("Cannot write the PDF file: a new page could not be started.");
+        return false;
+    }
+    return true;
+}
+
+bool PdfSink::end(QString& error) {
+    if (!painter_.end()) {
+        error = QStringLiteral("Cannot write the PDF file: the PDF writer could not finish.");
+        return false;
+    }
+    writer_.reset();
+    if (!file_->flush() || file_->error() != QFileDevice::NoError) {
+        error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                    .arg(QDir::toNativeSeparators(file_->fileName()), file_->errorString());
+        return false;
+    }
+    file_->close();
+    return true;
+}
+
+bool PdfSink::commitUnique(const QString& folder, const QString& base, QString& finalPath, QString& error) {
+    const QDir dir(folder);
+    const QString from = file_->fileName();
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = n == 1 ? base + QStringLiteral(".pdf") : QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
+        const QString target = dir.filePath(name);
+        if (QFileInfo::exists(target))
+            continue;
+        // QFile::rename never replaces an existing file, so a name taken meanwhile is skipped too.
+        if (QFile::rename(from, target)) {
+            file_->setAutoRemove(false);
+            finalPath = target;
+            return true;
+        }
+        if (QFileInfo::exists(target))
+            continue;
+        error = QStringLiteral("Cannot write the PDF file \"%1\": the finished file could not be renamed.")
+                    .arg(QDir::toNativeSeparators(target));
+        return false;
+    }
+    error = QStringLiteral("Cannot write the PDF file: too many files named \"%1\" in \"%2\".")
+                .arg(base, QDir::toNativeSeparators(folder));
+    return false;
+}
+
+bool PdfSink::commitReplacing(const QString& path, QString& error) {
+    const QString from = file_->fileName();
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                    .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    file_->setAutoRemove(false);
+    return true;
+}
+
+} // namespace zendrik

@@ -1,0 +1,161 @@
+// Command-line front end of the print component: sets members by name, then prints.
+
+#include "zendrik.h"
+#include "zendrikinternal.h"
+#include "zendrikmembers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <unistd.h>
+
+namespace {
+
+enum Exit { Printed = 0, PrintFailed = 1, Usage = 2 };
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+void printHelp() {
+    QTextStream& s = out();
+    s << "Usage: zendrik-print [--set Member=Value]... [--printer NAME | --pdf FILE]\n"
+         "       zendrik-print --list-printers\n\n"
+         "Prints a document with the Zendrik print component.\n\n"
+         "Options:\n"
+         "  --set Member=Value  set a member before printing (in the order given)\n"
+         "  --printer NAME      print on this printer (default: the system's default printer)\n"
+         "  --pdf FILE          print with \"Save as PDF\" into exactly this file\n"
+         "  --list-printers     list the printers; the default is marked with \" *\"\n"
+         "  --help              show this text\n\n"
+         "Members:\n";
+    for (const auto& m : zendrik::memberTable()) {
+        if (m.kind == zendrik::MemberKind::Put) {
+            s << QStringLiteral("  %1").arg(QLatin1String(m.name), -22) << m.accepted << "\n";
+        } else if (m.type == zendrik::ValueType::Font) {
+            const QString font = QLatin1String(m.name);
+            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Name"), -22) << "font family\n";
+            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Size"), -22) << "positive number of points\n";
+            for (const char* flag : {".Bold", ".Italic", ".Underline"})
+                s << QStringLiteral("  %1").arg(font + QLatin1String(flag), -22) << "true or false\n";
+        }
+    }
+    s << "\nDocFile=PATH prints a text file; with DocFileAllData=true its leading \"@title\", \"@header\"\n"
+         "and \"@footer\" lines give the title, header and footer.\n"
+         "Exit status: 0 printed, 1 the print failed, 2 a refused value or a wrong option.\n";
+    s.flush();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // A command-line tool needs no display: fonts and PDF output work offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+
+    zendrik::Zendrik component;
+    QString printer;
+    QString pdfFile;
+    bool listPrinters = false;
+    try {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const QString& arg = args[i];
+            auto value = [&]() -> QString {
+                const qsizetype eq = arg.indexOf(u'=');
+                if (arg.startsWith(QLatin1String("--")) && eq > 0)
+                    return arg.mid(eq + 1);
+                if (i + 1 >= args.size())
+                    throw std::runtime_error(QStringLiteral("%1 needs a value").arg(arg).toStdString());
+                return args[++i];
+            };
+            const QString option = arg.section(u'=', 0, 0);
+            if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+                printHelp();
+                return Printed;
+            } else if (option == QLatin1String("--set")) {
+                const QString assignment = value();
+                const qsizetype eq = assignment.indexOf(u'=');
+                if (eq <= 0)
+                    throw std::runtime_error(
+                        QStringLiteral("--set needs Member=Value, not \"%1\"").arg(assignment).toStdString());
+                component.setMember(assignment.left(eq), assignment.mid(eq + 1));
+            } else if (option == QLatin1String("--printer")) {
+                printer = value();
+            } else if (option == QLatin1String("--pdf")) {
+                pdfFile = value();
+            } else if (arg == QLatin1String("--list-printers")) {
+                listPrinters = true;
+            } else {
+                throw std::runtime_error(QStringLiteral("unknown option \"%1\" (see --help)").arg(arg).toStdString());
+            }
+        }
+    } catch (const zendrik::RefusedValue& e) {
+        err() << "zendrik-print: " << e.what() << "\n";
+        return Usage;
+    } catch (const std::runtime_error& e) {
+        err() << "zendrik-print: " << e.what() << "\n";
+        return Usage;
+    }
+
+    if (listPrinters) {
+        qint16 count = 0;
+        const QStringList names = component.GetPrinters(count);
+        const QString def = component.defaultPrinter();
+        for (qsizetype i = 0; i < count; ++i)
+            out() << names[i] << (names[i] == def ? " *" : "") << "\n";
+        out().flush();
+        return Printed;
+    }
+    if (!pdfFile.isEmpty()) {
+        if (!printer.isEmpty() && printer != QLatin1String(zendrik::kSaveAsPdfPrinter)) {
+            err() << "zendrik-print: --pdf prints with \"Save as PDF\"; it cannot be combined with --printer "
+                  << printer << "\n";
+            return Usage;
+        }
+        printer = QString::fromLatin1(zendrik::kSaveAsPdfPrinter);
+        zendrik::setExactPdfPath(component, QFileInfo(pdfFile).absoluteFilePath());
+    }
+
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    QObject::connect(&component, &zendrik::Zendrik::PrintingPage, &app, [terminal](qint32 page) {
+        if (terminal) {
+            // The page count is not known here, so the bar sweeps rather than fills.
+            constexpr int kWidth = 20;
+            const int head = (page - 1) % kWidth;
+            QString bar(kWidth, u' ');
+            for (int i = 0; i <= head; ++i)
+                bar[i] = u'=';
+            err() << "\r[" << bar << "] page " << page;
+        } else {
+            err() << "page " << page << "\n";
+        }
+        err().flush();
+    });
+    QObject::connect(&component, &zendrik::Zendrik::PrintComplete, &app, [&app, terminal] {
+        if (terminal)
+            err() << "\n";
+        err() << "Print complete.\n";
+        err().flush();
+        app.exit(Printed);
+    });
+    QObject::connect(&component, &zendrik::Zendrik::PrintError, &app,
+                     [&app, terminal](qint32 code, const QString& description) {
+                         if (terminal)
+                             err() << "\n";
+                         err() << "zendrik-print: print failed (" << code << "): " << description << "\n";
+                         err().flush();
+                         app.exit(PrintFailed);
+                     });
+    component.PrintDoc(printer);
+    return app.exec();
+}
