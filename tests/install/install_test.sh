@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix, then uses it as a user and a developer would:
+# runs the installed zendrik-print, validates the desktop entry and the AppStream data, builds
+# the example program against the installed package, runs it, and packs the .deb.
+set -euo pipefail
+build=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/zendrik-print lib/zendrik/zendrik-print lib/zendrik/Demo1.txt lib/zendrik/Demo2.txt \
+         include/zendrik/zendrik.h lib/cmake/Zendrik/ZendrikConfig.cmake lib/libzendrik.a; do
+    [ -e "$prefix/$f" ] || fail "$f is not installed"
+done
+if [ -e "$prefix/lib/zendrik/ZendrikDemo" ]; then
+    [ -L "$prefix/bin/ZendrikDemo" ] || fail "bin/ZendrikDemo is not a link to the application"
+    desktop=$prefix/share/applications/io.github.orvanel.ZendrikDemo.desktop
+    [ -f "$desktop" ] || fail "no desktop entry"
+    desktop-file-validate "$desktop" || fail "desktop entry does not validate"
+    grep -q '^Name=Orvanel Demo$' "$desktop" || fail "desktop entry has the wrong name"
+    [ -f "$prefix/share/icons/hicolor/32x32/apps/zendrik-demo.png" ] || fail "no icon in the hicolor theme"
+    appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/io.github.orvanel.ZendrikDemo.metainfo.xml" \
+        >/dev/null || appstreamcli validate --no-net "$prefix/share/metainfo/io.github.orvanel.ZendrikDemo.metainfo.xml" \
+        || fail "AppStream metainfo does not validate"
+fi
+
+# The installed command line prints a document from the installed data file.
+"$prefix/bin/zendrik-print" --set DocFile="$prefix/lib/zendrik/Demo1.txt" --set DocFileAllData=true \
+    --pdf "$work/demo1.pdf" 2>/dev/null || fail "installed zendrik-print failed"
+pages=$(pdfinfo "$work/demo1.pdf" | awk '/^Pages:/ {print $2}')
+[ "${pages:-0}" -ge 3 ] || fail "Demo1.txt printed $pages pages"
+
+# A developer's program, built against the installed package only.
+cmake -S "$source_dir/examples/print-three-lines" -B "$work/example" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null || fail "example does not configure against the package"
+cmake --build "$work/example" >/dev/null || fail "example does not build against the package"
+mkdir "$work/pdf"
+ZENDRIK_PDF_DIR="$work/pdf" QT_QPA_PLATFORM=offscreen "$work/example/print-three-lines" \
+    || fail "example program failed"
+[ -f "$work/pdf/Orvanel Demo.pdf" ] || fail "example program wrote no PDF: $(ls "$work/pdf")"
+pdftotext "$work/pdf/Orvanel Demo.pdf" - | grep -q "greatly simplifies" || fail "example PDF lacks its text"
+
+# The Debian package and its runtime dependencies.
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null) || fail "cpack failed"
+deb=$(ls "$work"/deb/*.deb | head -n1)
+depends=$(dpkg-deb -f "$deb" Depends)
+for dep in libqt6gui6 libcups2; do
+    echo "$depends" | grep -q "$dep" || fail "package does not depend on $dep: $depends"
+done
+dpkg-deb -c "$deb" | grep -q './usr/share/applications/io.github.orvanel.ZendrikDemo.desktop' \
+    || fail "package lacks the desktop entry"
+echo "1 passed, 0 failed"
