@@ -12,11 +12,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/zendrik-print lib/zendrik/zendrik-print lib/zendrik/Demo1.txt lib/zendrik/Demo2.txt \
-         include/zendrik/zendrik.h lib/cmake/Zendrik/ZendrikConfig.cmake lib/libzendrik.a; do
-    [ -e "$prefix/$f" ] || fail "$f is not installed"
+[ -L "$prefix/bin/zendrik-print" ] || fail "bin/zendrik-print is not installed as a link"
+appdir=$(dirname "$(readlink -f "$prefix/bin/zendrik-print")")
+for f in "$appdir/Demo1.txt" "$appdir/Demo2.txt" "$prefix/include/zendrik/zendrik.h"; do
+    [ -e "$f" ] || fail "$f is not installed"
 done
-if [ -e "$prefix/lib/zendrik/ZendrikDemo" ]; then
+[ -n "$(find "$prefix" -name ZendrikConfig.cmake)" ] || fail "no package configuration installed"
+[ -n "$(find "$prefix" -name libzendrik.a)" ] || fail "the library is not installed"
+if [ -e "$appdir/ZendrikDemo" ]; then
     [ -L "$prefix/bin/ZendrikDemo" ] || fail "bin/ZendrikDemo is not a link to the application"
     desktop=$prefix/share/applications/io.github.orvanel.ZendrikDemo.desktop
     [ -f "$desktop" ] || fail "no desktop entry"
@@ -29,7 +32,7 @@ if [ -e "$prefix/lib/zendrik/ZendrikDemo" ]; then
 fi
 
 # The installed command line prints a document from the installed data file.
-"$prefix/bin/zendrik-print" --set DocFile="$prefix/lib/zendrik/Demo1.txt" --set DocFileAllData=true \
+"$prefix/bin/zendrik-print" --set DocFile="$appdir/Demo1.txt" --set DocFileAllData=true \
     --pdf "$work/demo1.pdf" 2>/dev/null || fail "installed zendrik-print failed"
 pages=$(pdfinfo "$work/demo1.pdf" | awk '/^Pages:/ {print $2}')
 [ "${pages:-0}" -ge 3 ] || fail "Demo1.txt printed $pages pages"
