@@ -15,6 +15,10 @@ DemoApplication::DemoApplication(int& argc, char** argv) : QApplication(argc, ar
     prepareApplication();
 }
 
+DemoApplication::~DemoApplication() {
+    WindowRegistry::instance().destroyAll();
+}
+
 bool DemoApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
@@ -28,10 +32,7 @@ bool DemoApplication::notify(QObject* receiver, QEvent* event) {
 
 void reportUntrappedError(const QString& description) {
     MessageBox::show(QStringLiteral("Run-time error:\n\n%1").arg(description), kCritical);
-    for (Form* form : WindowRegistry::instance().forms()) {
-        form->discard();
-    }
-    QCoreApplication::exit(1);
+    WindowRegistry::instance().endApplication(1);
 }
 
 void prepareApplication() {

@@ -13,6 +13,8 @@ class DemoApplication : public QApplication {
     Q_OBJECT
 public:
     DemoApplication(int& argc, char** argv);
+    // Destroys the windows while the application object still exists.
+    ~DemoApplication() override;
     bool notify(QObject* receiver, QEvent* event) override;
 };
 

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include <cfenv>
+#include <cmath>
 
 namespace demo {
 namespace {
@@ -30,7 +31,8 @@ float centred(float screen, float window) {
     std::feclearexcept(FE_ALL_EXCEPT);
     volatile float difference = screen - window;
     volatile float result = difference / 2.0f;
-    if (std::fetestexcept(kFaultFlags)) {
+    // A NaN that came in quietly is as invalid as one made here.
+    if (std::fetestexcept(kFaultFlags) || std::isnan(result)) {
         throw FloatingPointError();
     }
     return result;

@@ -59,6 +59,11 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
         auto* label = new QLabel(spec.caption, parent);
         label->setAttribute(Qt::WA_TranslucentBackground);
         label->setTextFormat(Qt::PlainText);
+        // A label of fixed size shows its text from the top left and wraps it at word boundaries.
+        if (!spec.autoSize) {
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(true);
+        }
         return label;
     }
     case ControlKind::OptionButton: {
@@ -111,6 +116,19 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     }
     widget->show();
     return widget;
+}
+
+void setPicture(QWidget* image, const QPixmap& picture, bool border) {
+    auto* label = qobject_cast<QLabel*>(image);
+    Q_ASSERT(label);
+    if (border) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(kPictureBorderPixels);
+    } else {
+        label->setFrameStyle(QFrame::NoFrame);
+    }
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setPixmap(picture);
 }
 
 void createControls(std::span<const ControlSpec> table, QWidget* client) {

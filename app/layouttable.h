@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+class QPixmap;
 class QWidget;
 
 namespace demo {
@@ -21,7 +22,7 @@ struct ControlFont {
 };
 
 struct ControlSpec {
-    QString name;      // the objectName
+    QString name; // the objectName
     ControlKind kind;
     QString container; // objectName of the containing frame; empty for the window
     QString caption;
@@ -40,6 +41,13 @@ struct ControlSpec {
 // Creates one widget for the row, with its object name, caption, geometry (twips to pixels),
 // font and colours, as a child of `parent`. Images get no picture; the window sets it.
 QWidget* createControl(const ControlSpec& spec, QWidget* parent);
+
+// Width of the border an image may have round its picture, in pixels.
+inline constexpr int kPictureBorderPixels = 2;
+
+// Shows `picture` at its own size in an image control, top left, inside a sunken 2-pixel border
+// when `border` is set (the control is then 4 pixels wider and taller than the picture).
+void setPicture(QWidget* image, const QPixmap& picture, bool border);
 
 // Creates every row in order; containers must come before their children. Returns nothing: the
 // controls are found again by object name.

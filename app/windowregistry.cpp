@@ -31,13 +31,18 @@ bool WindowRegistry::checkForEnd() {
     }
     // Nothing on screen. A loaded but hidden window (a progress window loaded by a late print
     // event) would otherwise keep an invisible process alive.
+    endApplication(0);
+    return true;
+}
+
+void WindowRegistry::endApplication(int status) {
+    endCheck_.stop();
     for (Form* form : order_) {
         if (form->isLoaded()) {
             form->discard();
         }
     }
-    exit_(0);
-    return true;
+    exit_(status);
 }
 
 void WindowRegistry::setExitFunction(std::function<void(int)> exitFunction) {

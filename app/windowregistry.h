@@ -22,8 +22,7 @@ public:
     static WindowRegistry& instance();
 
     // The one instance of window kind F, created on first use.
-    template <class F>
-    F& get() {
+    template <class F> F& get() {
         auto it = forms_.find(std::type_index(typeid(F)));
         if (it == forms_.end()) {
             auto form = std::make_unique<F>();
@@ -36,10 +35,7 @@ public:
     }
 
     // Whether an instance of F exists (without creating it).
-    template <class F>
-    bool exists() const {
-        return forms_.count(std::type_index(typeid(F))) != 0;
-    }
+    template <class F> bool exists() const { return forms_.count(std::type_index(typeid(F))) != 0; }
 
     std::vector<Form*> forms() const { return order_; }
 
@@ -48,6 +44,10 @@ public:
     void scheduleEndCheck();
     // The check itself; returns true when it ended the application.
     bool checkForEnd();
+
+    // Ends the application now with `status`: discards every window (without unload steps) and
+    // cancels a pending check, which would otherwise end it a second time with status 0.
+    void endApplication(int status);
 
     // What ending the application does; by default QCoreApplication::exit(status).
     void setExitFunction(std::function<void(int)> exitFunction);
@@ -64,8 +64,7 @@ private:
 };
 
 // Shorthand for WindowRegistry::instance().get<F>().
-template <class F>
-F& window() {
+template <class F> F& window() {
     return WindowRegistry::instance().get<F>();
 }
 

@@ -1,6 +1,19 @@
 #pragma once
+// The start window: offers the simple and the advanced demonstration, describes the chosen one,
+// and runs the simple one on its own print component.
 
 #include "form.h"
+#include "layouttable.h"
+
+#include <span>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace zendrik {
+class Zendrik;
+}
 
 namespace demo {
 
@@ -9,8 +22,34 @@ class FormStart : public Form {
 public:
     FormStart();
 
+    // The designed controls, in tab order, then those without a tab position.
+    static std::span<const ControlSpec> layout();
+    // The description of demonstration `index` (0 simple, 1 advanced); empty for any other index.
+    static QString description(int index);
+
+    // Controls. Each accessor loads the window, hidden, when it is not loaded.
+    QRadioButton* option1(int index);
+    QLabel* label1();
+    QPushButton* cmdGo();
+    QPushButton* cmdExit();
+    QLabel* image1();
+    zendrik::Zendrik& zendrik1();
+
+    // Handlers.
+    void option1Click(qint16 index);
+    void cmdGoClick();
+    void cmdExitClick();
+    void zendrik1PrintComplete();
+
 protected:
     void createControls(QWidget* client) override;
+    void onLoad() override;
+
+private:
+    template <class W> W* control(const QString& name);
+
+    void runSimpleDemonstration();
+    void runAdvancedDemonstration();
 };
 
 } // namespace demo
