@@ -262,6 +262,16 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
     const qreal minWidth = 2 * metrics_.averageCharWidth(FontRole::Body);
     const QString noRoom = QStringLiteral("The margins leave no room for the body: %1 x %2 points remain inside the "
                                           "margins of the %3 x %4 point page, and one line of the body needs %5.");
+    const QMarginsF& m = spec_.geometry.margins;
+    if (m.left() < 0 || m.top() < 0 || m.right() < 0 || m.bottom() < 0) {
+        roomError_ = QStringLiteral("The margins leave no room for the body: a negative margin (left %1, top %2, "
+                                    "right %3, bottom %4 points) would put the text off the paper.")
+                         .arg(m.left())
+                         .arg(m.top())
+                         .arg(m.right())
+                         .arg(m.bottom());
+        return;
+    }
     if (content_.width() < minWidth || content_.height() <= 0) {
         roomError_ = noRoom.arg(std::max<qreal>(0, content_.width()), 0, 'f', 1)
                          .arg(std::max<qreal>(0, content_.height()), 0, 'f', 1)

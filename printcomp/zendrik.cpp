@@ -267,7 +267,8 @@ void Zendrik::setMember(const QString& name, const QVariant& value) {
     const qsizetype dot = name.indexOf(u'.');
     const auto info = memberByName(dot < 0 ? name : name.left(dot));
     if (!info)
-        throw RefusedValue(QStringLiteral("%1: no such member").arg(name).toStdString());
+        throw RefusedValue(
+            QStringLiteral("%1: no such member; value %2 refused").arg(name, value.toString()).toStdString());
     const quint32 id = info->id;
     if (info->type == ValueType::Font) {
         ZendrikFont& font = id == MemberId::DocTitleFont    ? DocTitleFont()

@@ -1,0 +1,246 @@
+// The data-file reader: encodings, line breaks, marks and every way a file can be unreadable.
+
+#include "docreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace zendrik;
+
+namespace {
+
+struct Paragraph {
+    QString text;
+    int pieces = 0;
+};
+
+QList<Paragraph> readAll(BodySource& source) {
+    QList<Paragraph> result;
+    QString piece;
+    bool ends = true;
+    bool open = false;
+    while (source.next(piece, ends)) {
+        if (!open)
+            result.push_back(Paragraph{});
+        result.back().text += piece;
+        ++result.back().pieces;
+        open = !ends;
+    }
+    return result;
+}
+
+QStringList texts(const QList<Paragraph>& paragraphs) {
+    QStringList list;
+    for (const auto& p : paragraphs)
+        list << p.text;
+    return list;
+}
+
+} // namespace
+
+class TestDocReader : public QObject {
+    Q_OBJECT
+private slots:
+    void encodings_data();
+    void encodings();
+    void lineBreaks_data();
+    void lineBreaks();
+    void longParagraphComesInBoundedPieces();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void nulAfterTheFirstBlockIsBinary();
+    void marks_data();
+    void marks();
+    void lenientUtf8_data();
+    void lenientUtf8();
+
+private:
+    QString write(const QByteArray& bytes);
+    QTemporaryDir dir_;
+    int counter_ = 0;
+};
+
+QString TestDocReader::write(const QByteArray& bytes) {
+    const QString path = dir_.filePath(QStringLiteral("f%1.txt").arg(++counter_));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+    return path;
+}
+
+void TestDocReader::encodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    const QString text = QStringLiteral("Grüße €\nשלום");
+    const QByteArray utf8 = text.toUtf8();
+    auto utf16 = [&](bool le, bool bom) {
+        QByteArray out;
+        if (bom)
+            out += le ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
+        for (QChar c : text) {
+            const char lo = static_cast<char>(c.unicode() & 0xFF);
+            const char hi = static_cast<char>(c.unicode() >> 8);
+            out += le ? QByteArray(1, lo) + QByteArray(1, hi) : QByteArray(1, hi) + QByteArray(1, lo);
+        }
+        return out;
+    };
+    using E = DocumentReader::Encoding;
+    QTest::newRow("utf-8") << utf8 << int(E::Utf8);
+    QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF") + utf8 << int(E::Utf8);
+    QTest::newRow("utf-16le bom") << utf16(true, true) << int(E::Utf16LE);
+    QTest::newRow("utf-16be bom") << utf16(false, true) << int(E::Utf16BE);
+    QTest::newRow("utf-16le no bom") << utf16(true, false) << int(E::Utf16LE);
+    QTest::newRow("utf-16be no bom") << utf16(false, false) << int(E::Utf16BE);
+    // Windows-1252: u-umlaut, sharp s, e-umlaut, euro sign.
+    QTest::newRow("windows-1252") << QByteArray("Gr\xFC\xDF\x65 \x80\n\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D")
+                                  << int(E::Utf8);
+}
+
+void TestDocReader::encodings() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    DocumentReader reader;
+    QVERIFY2(reader.open(write(bytes)), qPrintable(reader.error()));
+    QCOMPARE(int(reader.encoding()), encoding);
+    QCOMPARE(texts(readAll(reader)), (QStringList{QStringLiteral("Grüße €"), QStringLiteral("שלום")}));
+    QVERIFY(reader.error().isEmpty());
+}
+
+void TestDocReader::lineBreaks_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("paragraphs");
+    QTest::newRow("crlf") << QByteArray("a\r\nb\r\n\r\nc") << QStringList{"a", "b", "", "c"};
+    QTest::newRow("lf") << QByteArray("a\nb\n\nc\n") << QStringList{"a", "b", "", "c"};
+    QTest::newRow("cr") << QByteArray("a\rb\r\rc\r") << QStringList{"a", "b", "", "c"};
+    QTest::newRow("mixed") << QByteArray("a\r\n\rb\n\r\nc") << QStringList{"a", "", "b", "", "c"};
+    QTest::newRow("empty") << QByteArray() << QStringList{};
+    QTest::newRow("only a break") << QByteArray("\r\n") << QStringList{""};
+}
+
+void TestDocReader::lineBreaks() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, paragraphs);
+    DocumentReader reader;
+    QVERIFY(reader.open(write(bytes)));
+    QCOMPARE(texts(readAll(reader)), paragraphs);
+
+    StringBodySource memory(QString::fromLatin1(bytes));
+    QCOMPARE(texts(readAll(memory)), paragraphs);
+}
+
+void TestDocReader::longParagraphComesInBoundedPieces() {
+    // Several blocks without a break: a CR LF split across a block boundary counts once.
+    QByteArray bytes(200000, 'x');
+    bytes[65535] = '\r';
+    bytes[65536] = '\n';
+    bytes += "\r\nend";
+    DocumentReader reader;
+    QVERIFY(reader.open(write(bytes)));
+    QString piece;
+    bool ends = false;
+    qsizetype total = 0;
+    int paragraphs = 0;
+    while (reader.next(piece, ends)) {
+        QVERIFY(piece.size() <= BodySource::kMaxPieceLength);
+        total += piece.size();
+        paragraphs += ends ? 1 : 0;
+    }
+    QCOMPARE(paragraphs, 3);
+    QCOMPARE(total, qsizetype(200000 - 2 + 3));
+}
+
+void TestDocReader::unreadableFiles_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << dir_.filePath("no such file.txt") << "No such file or directory";
+    QTest::newRow("directory") << dir_.path() << "Is a directory";
+    QTest::newRow("binary") << write(QByteArray("text\0with\0\0\0nul", 16)) << "binary";
+    if (getuid() != 0) {
+        const QString locked = write("secret");
+        QFile::setPermissions(locked, QFileDevice::Permissions());
+        QTest::newRow("no permission") << locked << "Permission denied";
+    }
+}
+
+void TestDocReader::unreadableFiles() {
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    DocumentReader reader;
+    QVERIFY(!reader.open(path));
+    QVERIFY2(reader.error().contains(QDir::toNativeSeparators(path)), qPrintable(reader.error()));
+    QVERIFY2(reader.error().contains(reason), qPrintable(reader.error()));
+}
+
+void TestDocReader::nulAfterTheFirstBlockIsBinary() {
+    QByteArray bytes(100000, 'a');
+    bytes[90000] = '\0';
+    DocumentReader reader;
+    QVERIFY(reader.open(write(bytes)));
+    readAll(reader);
+    QVERIFY2(reader.error().contains("binary"), qPrintable(reader.error()));
+}
+
+void TestDocReader::marks_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("footer");
+    QTest::addColumn<QStringList>("body");
+    QTest::newRow("all marks") << QByteArray("@title T\r\n@header H\r\n@footer F\r\nbody 1\r\nbody 2") << "T"
+                               << "H"
+                               << "F" << QStringList{"body 1", "body 2"};
+    QTest::newRow("explicit body") << QByteArray("@title T\n@body\n@title is body text\n") << "T"
+                                   << ""
+                                   << "" << QStringList{"@title is body text"};
+    QTest::newRow("two header lines") << QByteArray("@header one\n@header two\ntext") << ""
+                                      << "one\ntwo"
+                                      << "" << QStringList{"text"};
+    QTest::newRow("no marks") << QByteArray("plain\n@title later") << ""
+                              << ""
+                              << "" << QStringList{"plain", "@title later"};
+    QTest::newRow("not a mark") << QByteArray("@titles are nice\n") << ""
+                                << ""
+                                << "" << QStringList{"@titles are nice"};
+    QTest::newRow("marks only") << QByteArray("@title Only\n") << "Only"
+                                << ""
+                                << "" << QStringList{};
+}
+
+void TestDocReader::marks() {
+    QFETCH(QByteArray, bytes);
+    DocumentReader reader;
+    QVERIFY(reader.open(write(bytes)));
+    DocumentParts parts;
+    QVERIFY(reader.readMarks(parts));
+    QTEST(parts.title, "title");
+    QTEST(parts.header, "header");
+    QTEST(parts.footer, "footer");
+    QTEST(texts(readAll(reader)), "body");
+}
+
+void TestDocReader::lenientUtf8_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("valid 4-byte") << QByteArray("\xF0\x9F\x98\x80") << QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::newRow("lone continuation") << QByteArray("a\x80z") << QStringLiteral("a€z");
+    QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringLiteral("À¯");
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QStringLiteral("í\u00A0€");
+    QTest::newRow("truncated at end") << QByteArray("ok\xE2\x82") << QStringLiteral("okâ‚");
+    QTest::newRow("smart quotes 1252") << QByteArray("\x93hi\x94") << QStringLiteral("“hi”");
+}
+
+void TestDocReader::lenientUtf8() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QString out;
+    QCOMPARE(decodeUtf8Lenient(bytes.constData(), bytes.size(), true, out), bytes.size());
+    QCOMPARE(out, text);
+}
+
+QTEST_GUILESS_MAIN(TestDocReader)
+#include "tst_docreader.moc"

@@ -1,0 +1,397 @@
+// The layout engine on its pages, without painting.
+
+#include "layout.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace zendrik;
+
+namespace {
+
+constexpr qreal kTolerance = 0.01;
+
+std::array<FontSpec, kFontRoles> dejaVuFonts(double body = 10) {
+    return {FontSpec{QStringLiteral("DejaVu Sans"), 16, true}, FontSpec{QStringLiteral("DejaVu Sans"), body},
+            FontSpec{QStringLiteral("DejaVu Sans"), 8}, FontSpec{QStringLiteral("DejaVu Sans"), 8, false, true}};
+}
+
+LayoutSpec a4Spec() {
+    LayoutSpec spec;
+    spec.geometry = pageGeometry(9, 1, 1440, 1440, 1440, 1440);
+    return spec;
+}
+
+struct Result {
+    QList<Page> pages;
+    QString error;
+};
+
+Result layOut(const LayoutSpec& spec, const QString& body, const FontMetrics& metrics) {
+    LayoutEngine engine(spec, metrics);
+    StringBodySource source(body);
+    Result result;
+    Page page;
+    while (engine.nextPage(source, page))
+        result.pages.push_back(page);
+    result.error = engine.error();
+    return result;
+}
+
+QList<TextRun> runsOf(const Page& page, FontRole role) {
+    QList<TextRun> runs;
+    for (const auto& r : page.runs) {
+        if (r.role == role)
+            runs.push_back(r);
+    }
+    return runs;
+}
+
+// Body text of all pages, one string per line (runs on one baseline joined).
+QStringList bodyLines(const QList<Page>& pages) {
+    QStringList lines;
+    for (const Page& p : pages) {
+        qreal baseline = -1;
+        for (const auto& r : runsOf(p, FontRole::Body)) {
+            if (qAbs(r.origin.y() - baseline) > kTolerance) {
+                lines.push_back(QString());
+                baseline = r.origin.y();
+            } else {
+                lines.back() += u'\t';
+            }
+            lines.back() += r.text;
+        }
+    }
+    return lines;
+}
+
+QString words(const QString& text) {
+    return text.simplified();
+}
+
+QString sampleText(int paragraphs) {
+    QStringList list;
+    for (int p = 0; p < paragraphs; ++p) {
+        QStringList w;
+        for (int i = 0; i < 60 + p % 7 * 13; ++i)
+            w << QStringLiteral("w%1x%2").arg(p).arg(QString(i % 9 + 1, u'a'));
+        list << w.join(u' ');
+    }
+    return list.join(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+class TestLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void paperSizes_data();
+    void paperSizes();
+    void wrapsWithinTheLineAndKeepsEveryWord();
+    void longWordIsBrokenWithoutLosingCharacters();
+    void tabsGoToStops();
+    void lineSpacing_data();
+    void lineSpacing();
+    void pageBreaksKeepTheBodyInOrder();
+    void fixedPartsOnEveryPage();
+    void bandsDoNotOverlapAndStayInsideTheMargins_data();
+    void bandsDoNotOverlapAndStayInsideTheMargins();
+    void emptyBodyGivesOnePage();
+    void noRoomForTheBody_data();
+    void noRoomForTheBody();
+    void rightToLeftLinesAreRightAligned();
+    void complexScriptsKeepEveryCharacter();
+
+private:
+    QtFontMetrics metrics_{dejaVuFonts()};
+};
+
+void TestLayout::paperSizes_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSizeF>("size");
+    QTest::newRow("A4") << 9 << 1 << "A4" << QSizeF(595.3, 841.9);
+    QTest::newRow("A4 landscape") << 9 << 2 << "A4" << QSizeF(841.9, 595.3);
+    QTest::newRow("Letter") << 1 << 1 << "Letter" << QSizeF(612, 792);
+    QTest::newRow("EnvC3 at 28") << 28 << 1 << "EnvC3" << QSizeF(918.4, 1298.3);
+    QTest::newRow("EnvC4 at 29") << 29 << 1 << "EnvC4" << QSizeF(649.1, 918.4);
+    QTest::newRow("EnvC5 at 30") << 30 << 1 << "EnvC5" << QSizeF(459.2, 649.1);
+    QTest::newRow("FanfoldLglGerman at 41") << 41 << 1 << "FanfoldLglGerman" << QSizeF(612, 936);
+}
+
+void TestLayout::paperSizes() {
+    QFETCH(int, code);
+    QFETCH(int, orientation);
+    QFETCH(QSizeF, size);
+    QTEST(QString::fromLatin1(paperForCode(code).name), "name");
+    const PageGeometry g = pageGeometry(code, orientation, 1440, 720, 0, 20);
+    QVERIFY2(qAbs(g.paper.width() - size.width()) < 0.1 && qAbs(g.paper.height() - size.height()) < 0.1,
+             qPrintable(QStringLiteral("%1 x %2").arg(g.paper.width()).arg(g.paper.height())));
+    QCOMPARE(g.margins, QMarginsF(72, 36, 0, 1));
+    QCOMPARE(twipsToPoints(1440), 72.0);
+}
+
+void TestLayout::wrapsWithinTheLineAndKeepsEveryWord() {
+    // One paragraph, so that every line but the last was filled as far as it would go.
+    const QString text = sampleText(40).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, text, metrics_);
+    QVERIFY(r.error.isEmpty());
+    const QRectF area = spec.geometry.marginRect();
+    const QFontMetricsF exact(metrics_.font(FontRole::Body), metrics_.device());
+    const QStringList lines = bodyLines(r.pages);
+    QVERIFY(lines.size() > 15);
+    for (const QString& line : lines) {
+        const qreal width = exact.horizontalAdvance(line) * metrics_.pointsPerUnit();
+        QVERIFY2(width <= area.width() + 0.5, qPrintable(line));
+    }
+    // Greedy: the first word of a line would not have fitted at the end of the line before.
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines[i - 1].isEmpty() || lines[i].isEmpty())
+            continue;
+        const QString joined = lines[i - 1] + u' ' + lines[i].section(u' ', 0, 0);
+        QVERIFY2(exact.horizontalAdvance(joined) * metrics_.pointsPerUnit() > area.width() - 1, qPrintable(joined));
+    }
+    QCOMPARE(words(lines.join(u' ')), words(text));
+}
+
+void TestLayout::longWordIsBrokenWithoutLosingCharacters() {
+    QString word;
+    for (int i = 0; i < 700; ++i)
+        word += QChar(u'a' + i % 26);
+    const QString text = QStringLiteral("before ") + word + QStringLiteral(" after");
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, text, metrics_);
+    const QStringList lines = bodyLines(r.pages);
+    QVERIFY(lines.size() >= 4);
+    QCOMPARE(lines.first(), QStringLiteral("before"));
+    QCOMPARE(lines.join(QString()).remove(u' '), QStringLiteral("before") + word + QStringLiteral("after"));
+    for (const Page& p : r.pages) {
+        for (const auto& run : p.runs)
+            QVERIFY(run.origin.x() + run.width <= spec.geometry.marginRect().right() + kTolerance);
+    }
+}
+
+void TestLayout::tabsGoToStops() {
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, QStringLiteral("a\tbb\t\tccc\nx"), metrics_);
+    const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
+    QCOMPARE(runs.size(), 4);
+    const qreal stop = 8 * metrics_.averageCharWidth(FontRole::Body);
+    const qreal left = spec.geometry.marginRect().left();
+    QCOMPARE(runs[0].text, QStringLiteral("a"));
+    QCOMPARE(runs[1].text, QStringLiteral("bb"));
+    QCOMPARE(runs[2].text, QStringLiteral("ccc"));
+    QVERIFY(qAbs(runs[0].origin.x() - left) < kTolerance);
+    QVERIFY(qAbs(runs[1].origin.x() - (left + stop)) < kTolerance);
+    QVERIFY(qAbs(runs[2].origin.x() - (left + 3 * stop)) < kTolerance);
+    QVERIFY(qAbs(runs[3].origin.x() - left) < kTolerance);
+    QVERIFY(runs[3].origin.y() > runs[2].origin.y());
+}
+
+void TestLayout::lineSpacing_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<qreal>("factor");
+    QTest::newRow("0 is single") << 0 << 1.0;
+    QTest::newRow("single") << 1 << 1.0;
+    QTest::newRow("1.5 lines") << 2 << 1.5;
+    QTest::newRow("double") << 3 << 2.0;
+}
+
+void TestLayout::lineSpacing() {
+    QFETCH(int, code);
+    QFETCH(qreal, factor);
+    LayoutSpec spec = a4Spec();
+    spec.lineSpacing = lineSpacingFactor(code);
+    const Result r = layOut(spec, sampleText(8), metrics_);
+    const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
+    QVERIFY(runs.size() > 10);
+    const qreal step = metrics_.lineHeight(FontRole::Body) * factor;
+    for (qsizetype i = 1; i < runs.size(); ++i)
+        QVERIFY(qAbs(runs[i].origin.y() - runs[i - 1].origin.y() - step) < kTolerance);
+    // Fewer lines fit as the spacing grows.
+    const int single = layOut(a4Spec(), sampleText(8), metrics_).pages.first().bodyLines;
+    QVERIFY(qAbs(r.pages.first().bodyLines - single / factor) <= 1.5);
+}
+
+void TestLayout::pageBreaksKeepTheBodyInOrder() {
+    const QString text = sampleText(60);
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Title");
+    const Result r = layOut(spec, text, metrics_);
+    QVERIFY(r.pages.size() >= 4);
+    for (qsizetype i = 0; i < r.pages.size(); ++i) {
+        const Page& p = r.pages[i];
+        QCOMPARE(p.number, int(i + 1));
+        QVERIFY(p.bodyLines > 0);
+        const qreal descent = metrics_.descent(FontRole::Body);
+        for (const auto& run : runsOf(p, FontRole::Body))
+            QVERIFY(run.origin.y() + descent <= p.bodyBand.bottom() + kTolerance);
+        // A full page leaves no room for one more line.
+        if (i + 1 < r.pages.size() && i > 0) {
+            QCOMPARE(p.bodyLines, r.pages[1].bodyLines);
+            const qreal last = runsOf(p, FontRole::Body).last().origin.y();
+            QVERIFY(last + metrics_.lineHeight(FontRole::Body) + descent > p.bodyBand.bottom());
+        }
+    }
+    // Page 1 holds the title, so fewer body lines.
+    QVERIFY(r.pages[0].bodyLines < r.pages[1].bodyLines);
+    QCOMPARE(words(bodyLines(r.pages).join(u' ')), words(text));
+}
+
+void TestLayout::fixedPartsOnEveryPage() {
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("The Title");
+    spec.header = QStringLiteral("Head line");
+    spec.footer = QStringLiteral("Foot line\nsecond foot line");
+    spec.pageNumbers = true;
+    spec.dateTime = true;
+    spec.dateText = QStringLiteral("07/12/2026 10:00");
+    const int count = int(layOut(spec, sampleText(40), metrics_).pages.size());
+    QVERIFY(count >= 3);
+    spec.pageCount = count;
+    const Result r = layOut(spec, sampleText(40), metrics_);
+    QCOMPARE(r.pages.size(), count);
+    for (const Page& p : r.pages) {
+        const QList<TextRun> title = runsOf(p, FontRole::Title);
+        QCOMPARE(title.size(), p.number == 1 ? 1 : 0);
+        QCOMPARE(p.titleBand.isNull(), p.number != 1);
+        QCOMPARE(runsOf(p, FontRole::Header).size(), 1);
+        QStringList footer;
+        for (const auto& run : runsOf(p, FontRole::Footer))
+            footer << run.text;
+        QCOMPARE(footer, (QStringList{spec.dateText, QStringLiteral("Page %1 of %2").arg(p.number).arg(count),
+                                      QStringLiteral("Foot line"), QStringLiteral("second foot line")}));
+    }
+}
+
+void TestLayout::bandsDoNotOverlapAndStayInsideTheMargins_data() {
+    QTest::addColumn<bool>("border");
+    QTest::addColumn<bool>("rules");
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("plain") << false << false << 1;
+    QTest::newRow("border and rules") << true << true << 1;
+    QTest::newRow("landscape with border") << true << false << 2;
+}
+
+void TestLayout::bandsDoNotOverlapAndStayInsideTheMargins() {
+    QFETCH(bool, border);
+    QFETCH(bool, rules);
+    QFETCH(int, orientation);
+    LayoutSpec spec = a4Spec();
+    spec.geometry = pageGeometry(9, orientation, 1000, 1200, 1400, 1600);
+    spec.title = QStringLiteral("A title long enough to need more than one line when it is set in sixteen point "
+                                "bold type across the page");
+    spec.header = QStringLiteral("Header");
+    spec.footer = QStringLiteral("Footer");
+    spec.pageNumbers = spec.dateTime = true;
+    spec.dateText = QStringLiteral("today");
+    spec.border = border;
+    spec.lineBelowHeader = spec.lineAboveFooter = rules;
+    const Result r = layOut(spec, sampleText(30), metrics_);
+    const QRectF margins = spec.geometry.marginRect();
+    QVERIFY(r.pages.size() >= 2);
+    for (const Page& p : r.pages) {
+        QCOMPARE(p.border, border ? margins : QRectF());
+        QCOMPARE(p.rules.size(), rules ? 2 : 0);
+        QList<QRectF> bands{p.headerBand, p.bodyBand, p.footerBand, p.pageNumberBand, p.dateBand};
+        if (p.number == 1)
+            bands << p.titleBand;
+        for (const QRectF& band : bands) {
+            QVERIFY(!band.isNull());
+            QVERIFY(margins.contains(band));
+        }
+        for (qsizetype i = 0; i < bands.size(); ++i) {
+            for (qsizetype j = i + 1; j < bands.size(); ++j)
+                QVERIFY(bands[i].intersected(bands[j]).height() < kTolerance);
+        }
+        for (const QLineF& rule : p.rules) {
+            for (const QRectF& band : bands)
+                QVERIFY(rule.y1() <= band.top() + kTolerance || rule.y1() >= band.bottom() - kTolerance);
+        }
+        for (const auto& run : p.runs) {
+            const qreal ascent = metrics_.ascent(run.role);
+            const qreal descent = metrics_.descent(run.role);
+            const QRectF box(run.origin.x(), run.origin.y() - ascent, run.width, ascent + descent);
+            QVERIFY2(margins.adjusted(-kTolerance, -kTolerance, kTolerance, kTolerance).contains(box),
+                     qPrintable(run.text));
+            if (border)
+                QVERIFY(box.left() > margins.left() && box.right() < margins.right());
+        }
+    }
+}
+
+void TestLayout::emptyBodyGivesOnePage() {
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Only a title");
+    spec.header = QStringLiteral("H");
+    spec.footer = QStringLiteral("F");
+    const Result r = layOut(spec, QString(), metrics_);
+    QCOMPARE(r.pages.size(), 1);
+    QVERIFY(r.error.isEmpty());
+    QCOMPARE(r.pages[0].bodyLines, 0);
+    QCOMPARE(runsOf(r.pages[0], FontRole::Title).size(), 1);
+    QCOMPARE(runsOf(r.pages[0], FontRole::Header).size(), 1);
+    QCOMPARE(runsOf(r.pages[0], FontRole::Footer).size(), 1);
+}
+
+void TestLayout::noRoomForTheBody_data() {
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("right");
+    QTest::addColumn<int>("bottom");
+    QTest::newRow("wider than the paper") << 9000 << 1440 << 9000 << 1440;
+    QTest::newRow("taller than the paper") << 1440 << 9000 << 1440 << 9000;
+    QTest::newRow("negative") << -32768 << -32768 << 32767 << 32767;
+    QTest::newRow("slightly negative") << -1 << 1440 << 1440 << 1440;
+    QTest::newRow("one line short") << 1440 << 8000 << 1440 << 8400;
+}
+
+void TestLayout::noRoomForTheBody() {
+    QFETCH(int, left);
+    QFETCH(int, top);
+    QFETCH(int, right);
+    QFETCH(int, bottom);
+    LayoutSpec spec = a4Spec();
+    spec.geometry = pageGeometry(9, 1, left, top, right, bottom);
+    spec.header = QStringLiteral("Header");
+    const Result r = layOut(spec, sampleText(3), metrics_);
+    QVERIFY(r.pages.isEmpty());
+    QVERIFY2(r.error.contains(QStringLiteral("no room")), qPrintable(r.error));
+}
+
+void TestLayout::rightToLeftLinesAreRightAligned() {
+    const QString hebrew = QStringLiteral("שלום עולם זה טקסט בעברית שנכתב מימין לשמאל ");
+    const QString text = hebrew.repeated(12).trimmed();
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, text, metrics_);
+    const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
+    QVERIFY(runs.size() >= 2);
+    const qreal right = spec.geometry.marginRect().right();
+    for (const auto& run : runs) {
+        QVERIFY(run.rightToLeft);
+        QVERIFY(qAbs(run.origin.x() + run.width - right) < kTolerance);
+        QVERIFY(run.width <= spec.geometry.marginRect().width() + kTolerance);
+    }
+    QCOMPARE(words(bodyLines(r.pages).join(u' ')), words(text));
+}
+
+void TestLayout::complexScriptsKeepEveryCharacter() {
+    const QString text = QStringLiteral("Ελληνικά και русский текст ").repeated(10) +
+                         QStringLiteral("中文文本没有空格也可以换行").repeated(15) + QStringLiteral(" שלום ") +
+                         QStringLiteral("e\u0301\u0323 combining ").repeated(20);
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, text, metrics_);
+    const QStringList lines = bodyLines(r.pages);
+    QVERIFY(lines.size() >= 5);
+    QString joined = lines.join(QString());
+    QString expected = text;
+    joined.remove(u' ');
+    expected.remove(u' ');
+    QCOMPARE(joined, expected);
+}
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"

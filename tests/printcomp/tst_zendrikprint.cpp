@@ -1,0 +1,137 @@
+// The command-line front end: options, exit status and the files it writes.
+
+#include "pdftools.h"
+#include "zendrikmembers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run zendrikPrint(const QStringList& args, const QString& pdfDir) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZENDRIK_PDF_DIR"), pdfDir);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZENDRIK_PRINT_PATH), args);
+    Run r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestZendrikPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void helpListsEveryMember();
+    void printsExactlyTheNamedPdf();
+    void printsIntoThePdfFolder();
+    void failures_data();
+    void failures();
+    void listsPrintersWithTheDefaultMarked();
+};
+
+void TestZendrikPrint::helpListsEveryMember() {
+    QTemporaryDir dir;
+    const Run r = zendrikPrint({QStringLiteral("--help")}, dir.path());
+    QCOMPARE(r.exitCode, 0);
+    for (const auto& m : zendrik::memberTable()) {
+        if (m.kind == zendrik::MemberKind::Put) {
+            QVERIFY2(r.out.contains(QLatin1String(m.name)), m.name);
+            QVERIFY2(r.out.contains(QLatin1String(m.accepted)), m.accepted);
+        }
+    }
+    QVERIFY(r.out.contains(QLatin1String("DocTitleFont.Bold")));
+    QVERIFY(r.out.contains(QLatin1String("DocFooterFont.Size")));
+}
+
+void TestZendrikPrint::printsExactlyTheNamedPdf() {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    QFile old(pdf);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older file that is replaced");
+    old.close();
+    const QString data = qEnvironmentVariable("ZENDRIK_DATA_DIR");
+    const Run r =
+        zendrikPrint({QStringLiteral("--set"), QStringLiteral("DocFile=%1/Demo1.txt").arg(data),
+                      QStringLiteral("--set=DocFileAllData=true"), QStringLiteral("--set"),
+                      QStringLiteral("PaperSize=1"), QStringLiteral("--set"), QStringLiteral("DocTextFont.Size=12"),
+                      QStringLiteral("--set"), QStringLiteral("PrintPageNumbers=-1"), QStringLiteral("--pdf"), pdf},
+                     dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.err.contains(QLatin1String("page 1")));
+    const pdftools::Info info = pdftools::info(pdf);
+    QVERIFY(info.ok);
+    QCOMPARE(info.pageSize, QSizeF(612, 792));
+    QVERIFY(info.pages >= 3);
+    QCOMPARE(info.title, QStringLiteral("Zendrik: Printing Documents with Orvanel"));
+    QVERIFY(pdftools::text(pdf, 1).contains(QStringLiteral("Page 1 of %1").arg(info.pages)));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.pdf")});
+}
+
+void TestZendrikPrint::printsIntoThePdfFolder() {
+    QTemporaryDir dir;
+    const Run r =
+        zendrikPrint({QStringLiteral("--set"), QStringLiteral("DocTitle=Report"), QStringLiteral("--set"),
+                      QStringLiteral("DocText=Hello"), QStringLiteral("--printer"), QStringLiteral("Save as PDF")},
+                     dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(pdftools::text(dir.filePath(QStringLiteral("Report.pdf"))).contains(QLatin1String("Hello")));
+}
+
+void TestZendrikPrint::failures_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("refused paper size") << QStringList{"--set", "PaperSize=42", "--pdf", "x.pdf"} << 2 << "PaperSize";
+    QTest::newRow("refused font size") << QStringList{"--set", "DocTitleFont.Size=huge"} << 2 << "huge";
+    QTest::newRow("unknown member") << QStringList{"--set", "Colour=red"} << 2 << "Colour";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "--colour";
+    QTest::newRow("missing value") << QStringList{"--set"} << 2 << "--set";
+    QTest::newRow("missing file") << QStringList{"--set", "DocFile=/nonexistent/doc.txt", "--pdf", "x.pdf"} << 1
+                                  << "/nonexistent/doc.txt\": No such file or directory";
+    QTest::newRow("no room") << QStringList{"--set", "MarginTop=16000", "--pdf", "x.pdf"} << 1 << "no room";
+    QTest::newRow("unknown printer") << QStringList{"--printer", "Nowhere"} << 1 << "Nowhere";
+}
+
+void TestZendrikPrint::failures() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const qsizetype pdf = args.indexOf(QStringLiteral("--pdf"));
+    if (pdf >= 0)
+        args[pdf + 1] = dir.filePath(args[pdf + 1]);
+    const Run r = zendrikPrint(args, dir.path());
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(mentions), qPrintable(r.err));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void TestZendrikPrint::listsPrintersWithTheDefaultMarked() {
+    QTemporaryDir dir;
+    const Run r = zendrikPrint({QStringLiteral("--list-printers")}, dir.path());
+    QCOMPARE(r.exitCode, 0);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    QVERIFY(lines.last().startsWith(QLatin1String("Save as PDF")));
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral(" \\*$"))).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestZendrikPrint)
+#include "tst_zendrikprint.moc"
