@@ -11,6 +11,7 @@
 #include "designtime.h"
 #include "zendrik.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -364,6 +365,8 @@ const SizeList kSizeLists[] = {
     {"cboFooterSize", kSmallFontSizes, 0},
 };
 
+constexpr int kVisibleListEntries = 12;
+
 const char* const kFontLists[] = {"cboTitleFont", "cboTextFont", "cboHeaderFont", "cboFooterFont"};
 
 const char* const kNotice = "Nothing of the code in this form is required if you use the default properties of the "
@@ -572,6 +575,13 @@ void FormMain::createControls(QWidget* client) {
     body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     body->setTabChangesFocus(true);
+
+    for (QComboBox* list : client->findChildren<QComboBox*>()) {
+        // An opened list scrolls through its entries in the list's own colours instead of covering the screen.
+        list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+        list->setMaxVisibleItems(kVisibleListEntries);
+        list->view()->setPalette(list->palette());
+    }
 
     makeOneTabStop(client->findChildren<QRadioButton*>());
     applyTabOrder(table, client);
