@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -29,7 +30,7 @@ constexpr std::array<const char*, 42> kMedia = {
     "iso_a4_210x297mm",          // 9 A4
     "iso_a4_210x297mm",          // 10 A4Small
     "iso_a5_148x210mm",          // 11 A5
-    "jis_b4_257x364mm",          // 12 B4
+    "iso_b4_250x353mm",          // 12 B4
     "jis_b5_182x257mm",          // 13 B5
     "na_foolscap_8.5x13in",      // 14 Folio
     "na_quarto_8.5x10.83in",     // 15 Quarto
@@ -94,9 +95,11 @@ Quality qualityFor(int printQuality) {
 }
 
 constexpr int kConnectTimeoutMs = 1000;
-// A scheduler that accepted the connection but does not answer (paused, overloaded).
-constexpr double kListTimeoutS = 3.0;
-constexpr double kSubmitTimeoutS = 30.0;
+// Listing runs on the caller's (often the GUI) thread: a scheduler that accepts the connection
+// but does not answer gets this long for all of it.
+constexpr std::chrono::milliseconds kListBudget{2000};
+// Submitting may take long for a large document; it gives up after this long without progress.
+constexpr double kSubmitStallS = 30.0;
 
 struct HttpClose {
     void operator()(http_t* http) const { httpClose(http); }
@@ -138,17 +141,20 @@ QString lastCupsError() {
     return QString::fromUtf8(ippErrorString(cupsLastError()));
 }
 
-// Connects to the configured scheduler, giving up after a second; requests then give up after
-// `requestTimeout` seconds without an answer.
-HttpPtr connectServer(double requestTimeout, QString* error) {
+// Connects to the configured scheduler, giving up after a second.
+HttpPtr connectServer(QString* error) {
     const char* server = cupsServer();
     HttpPtr http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectTimeoutMs, nullptr));
     if (!http && error)
         *error = QStringLiteral("Unable to connect to the CUPS server %1: %2")
                      .arg(QString::fromUtf8(server), lastCupsError());
-    if (http)
-        httpSetTimeout(http.get(), requestTimeout, nullptr, nullptr);
     return http;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int beforeDeadline(http_t*, void* deadline) {
+    return Clock::now() < *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
 }
 
 QString destinationName(const cups_dest_t& dest) {
@@ -224,13 +230,55 @@ bool isFailure(ipp_status_t status) {
     return status > IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
+// Why the connection failed, when libcups recorded no IPP error for it.
+QString connectionError(http_t* http) {
+    if (isFailure(cupsLastError()))
+        return lastCupsError();
+    const int err = httpError(http);
+    if (err)
+        return QString::fromLocal8Bit(std::strerror(err));
+    return QStringLiteral("The CUPS server closed the connection");
+}
+
+// When the connection breaks before the answer to the finished document, libcups keeps the
+// previous (successful) status: the job counts as queued only once the scheduler says it holds
+// the document.
+bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, QString* error) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    if (const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options)) {
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    } else {
+        char jobUri[HTTP_MAX_URI];
+        httpAssembleURIf(HTTP_URI_CODING_ALL, jobUri, sizeof jobUri, "ipp", nullptr, "localhost", ippPort(), "/jobs/%d",
+                         jobId);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, jobUri);
+    }
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    static const char* const wanted[] = {"job-state", "number-of-documents"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    const bool answered = response && !isFailure(ippGetStatusCode(response));
+    ipp_attribute_t* docs = answered ? ippFindAttribute(response, "number-of-documents", IPP_TAG_INTEGER) : nullptr;
+    const bool held = docs && ippGetInteger(docs, 0) >= 1;
+    ippDelete(response);
+    if (!answered)
+        *error = connectionError(http);
+    else if (!held)
+        *error = QStringLiteral("The CUPS server did not keep the document of job %1").arg(jobId);
+    return held;
+}
+
 } // namespace
 
 QList<Destination> listDestinations() {
     QList<Destination> result;
-    HttpPtr http = connectServer(kListTimeoutS, nullptr);
+    Clock::time_point deadline = Clock::now() + kListBudget;
+    HttpPtr http = connectServer(nullptr);
     if (!http)
         return result;
+    httpSetTimeout(http.get(), 0.25, beforeDeadline, &deadline);
 
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(http.get(), &dests);
@@ -249,9 +297,10 @@ SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSe
         return result;
     }
 
-    HttpPtr http = connectServer(kSubmitTimeoutS, &result.error);
+    HttpPtr http = connectServer(&result.error);
     if (!http)
         return result;
+    httpSetTimeout(http.get(), kSubmitStallS, nullptr, nullptr);
 
     // Queue names never hold '/': anything after it names an instance.
     const qsizetype slash = queue.indexOf(QLatin1Char('/'));
@@ -312,6 +361,8 @@ SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSe
 
     if (isFailure(cupsFinishDestDocument(http.get(), dest.get(), info.get())))
         return fail(lastCupsError());
+    if (QString error; !confirmDocument(http.get(), dest.get(), jobId, &error))
+        return fail(error);
 
     result.ok = true;
     result.jobId = jobId;

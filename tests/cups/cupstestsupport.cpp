@@ -100,6 +100,20 @@ int Server::jobCount() const {
     return count;
 }
 
+QList<int> Server::jobIds() const {
+    const Run r =
+        run(QStringLiteral("ipptool"),
+            {QStringLiteral("-tv"), QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
+    QList<int> ids;
+    if (r.exitCode != 0)
+        return ids;
+    for (const auto& g : ipptoolGroups(r.out)) {
+        if (g.contains(QStringLiteral("job-id")))
+            ids << g.value(QStringLiteral("job-id")).toInt();
+    }
+    return ids;
+}
+
 PrivateServer::PrivateServer(const QString& dir) {
     server_.dir = dir;
     server_.socket = dir + QStringLiteral("/cups.sock");
@@ -119,10 +133,10 @@ bool PrivateServer::start(QString* log) {
     return r.exitCode == 0 && server_.port > 0;
 }
 
-void PrivateServer::kill() {
+void PrivateServer::signal(const QString& name) {
     const qint64 pid = readText(server_.dir + QStringLiteral("/cupsd.pid")).toLongLong();
     if (pid > 0)
-        run(QStringLiteral("kill"), {QStringLiteral("-KILL"), QString::number(pid)});
+        run(QStringLiteral("kill"), {QLatin1Char('-') + name, QString::number(pid)});
 }
 
 bool writePdf(const QString& path, int pages, const QString& marker, QSizeF pointSize) {

@@ -26,8 +26,9 @@ struct Server {
     // Every attribute of the job as the spooler holds it, read with ipptool: name -> value as
     // ipptool prints it (enums by keyword, "1200dpi", sets joined with ","). Empty on failure.
     QMap<QString, QString> jobAttributes(int jobId) const;
-    // The ids of all jobs the spooler holds, read with ipptool.
+    // The ids of all jobs the spooler holds, read with ipptool; -1 / empty on failure.
     int jobCount() const;
+    QList<int> jobIds() const;
 };
 
 // A scheduler of the test's own, for tests that kill it.
@@ -39,7 +40,9 @@ public:
     PrivateServer& operator=(const PrivateServer&) = delete;
 
     bool start(QString* log);
-    void kill();
+    // Sends the scheduler a signal by name ("STOP", "KILL").
+    void signal(const QString& name);
+    void kill() { signal(QStringLiteral("KILL")); }
     const Server& server() const { return server_; }
 
 private:

@@ -30,6 +30,7 @@ private slots:
     void listsDestinationsInCupsOrder();
     void listingWithoutServer_data();
     void listingWithoutServer();
+    void listingPausedScheduler();
 
     void submitsJobSettings_data();
     void submitsJobSettings();
@@ -111,6 +112,32 @@ void TestCupsQueue::listingWithoutServer() {
     QVERIFY2(elapsed < 2500, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
 }
 
+// A scheduler that takes the connection but never answers must not hold the caller for long.
+void TestCupsQueue::listingPausedScheduler() {
+    QTemporaryDir dir(QStringLiteral("/tmp/zpause-XXXXXX"));
+    QVERIFY(dir.isValid());
+    cupstest::PrivateServer paused(dir.path());
+    QString log;
+    QVERIFY2(paused.start(&log), qPrintable(log));
+    paused.signal(QStringLiteral("STOP"));
+
+    QList<Destination> dests{Destination{QStringLiteral("sentinel"), false}};
+    qint64 elapsed = 0;
+    cupstest::runWithServer(paused.server().socket, [&] {
+        QElapsedTimer timer;
+        timer.start();
+        dests = listDestinations();
+        elapsed = timer.elapsed();
+    });
+    paused.signal(QStringLiteral("CONT"));
+    QVERIFY(dests.isEmpty());
+    QVERIFY2(elapsed < 6000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+
+    // Once it answers again, so does the listing.
+    cupstest::runWithServer(paused.server().socket, [&] { dests = listDestinations(); });
+    QCOMPARE(dests.size(), 4);
+}
+
 void TestCupsQueue::submitsJobSettings_data() {
     QTest::addColumn<JobSettings>("settings");
     QTest::addColumn<QString>("media");
@@ -164,7 +191,7 @@ void TestCupsQueue::submitsJobSettings_data() {
                                          << ""
                                          << "normal"
                                          << "600dpi";
-    QTest::newRow("middle not offered") << s(12, 1, 3, 3, 1) << "jis_b4_257x364mm"
+    QTest::newRow("middle not offered") << s(12, 1, 3, 3, 1) << "iso_b4_250x353mm"
                                         << "portrait"
                                         << ""
                                         << "normal"
