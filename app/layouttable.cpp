@@ -4,13 +4,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <algorithm>
 #include <vector>
@@ -43,6 +47,17 @@ void applyColours(QWidget* widget, const ControlSpec& spec) {
     widget->setPalette(palette);
 }
 
+QStyle* classicStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = QStyleFactory::create(QStringLiteral("Windows"));
+        if (style) {
+            style->setParent(QCoreApplication::instance());
+        }
+    }
+    return style;
+}
+
 QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
     case ControlKind::Frame: {
@@ -53,7 +68,12 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
             frame->setFrameShadow(QFrame::Sunken);
             return frame;
         }
-        return new QGroupBox(spec.caption, parent);
+        auto* box = new QGroupBox(spec.caption, parent);
+        // The caption sits on the etched border, and the rows place the frame's controls for that.
+        if (QStyle* style = classicStyle()) {
+            box->setStyle(style);
+        }
+        return box;
     }
     case ControlKind::Label: {
         auto* label = new QLabel(spec.caption, parent);
