@@ -88,27 +88,14 @@ QMap<QString, QString> Server::jobAttributes(int jobId) const {
     return all;
 }
 
-int Server::jobCount() const {
+QList<int> Server::jobsNamed(const QString& jobName, bool* ok) const {
     const Run r =
         run(QStringLiteral("ipptool"),
             {QStringLiteral("-tv"), QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
-    if (r.exitCode != 0)
-        return -1;
-    int count = 0;
-    for (const auto& g : ipptoolGroups(r.out))
-        count += g.contains(QStringLiteral("job-id")) ? 1 : 0;
-    return count;
-}
-
-QList<int> Server::jobIds() const {
-    const Run r =
-        run(QStringLiteral("ipptool"),
-            {QStringLiteral("-tv"), QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
+    *ok = r.exitCode == 0;
     QList<int> ids;
-    if (r.exitCode != 0)
-        return ids;
     for (const auto& g : ipptoolGroups(r.out)) {
-        if (g.contains(QStringLiteral("job-id")))
+        if (g.value(QStringLiteral("job-name")) == jobName)
             ids << g.value(QStringLiteral("job-id")).toInt();
     }
     return ids;

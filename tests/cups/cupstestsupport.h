@@ -26,9 +26,9 @@ struct Server {
     // Every attribute of the job as the spooler holds it, read with ipptool: name -> value as
     // ipptool prints it (enums by keyword, "1200dpi", sets joined with ","). Empty on failure.
     QMap<QString, QString> jobAttributes(int jobId) const;
-    // The ids of all jobs the spooler holds, read with ipptool; -1 / empty on failure.
-    int jobCount() const;
-    QList<int> jobIds() const;
+    // The ids of the jobs named `jobName` among all the spooler holds (other tests print on the
+    // same scheduler at the same time), read with ipptool. *ok false: ipptool failed.
+    QList<int> jobsNamed(const QString& jobName, bool* ok) const;
 };
 
 // A scheduler of the test's own, for tests that kill it.
