@@ -1,6 +1,7 @@
 // The window framework: the single-instance registry, loading and unloading, CenterForm, the
 // message-box helper and the rule that ends the application.
 
+#include "application.h"
 #include "centerform.h"
 #include "layouttable.h"
 #include "messagebox.h"
@@ -8,6 +9,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -133,6 +137,7 @@ private slots:
     void keepsRunningWhileAWindowIsShown();
 
     void fixedSizeLabelsWrap();
+    void applicationSettings();
 
 private:
     std::vector<int> exits_;
@@ -450,6 +455,17 @@ void FrameworkTest::fixedSizeLabelsWrap() {
     label->setText(QStringLiteral("several words that cannot possibly fit on one line of eighty pixels"));
     const int lineHeight = label->fontMetrics().height();
     QVERIFY2(label->heightForWidth(label->width()) >= 3 * lineHeight, "the text did not wrap");
+}
+
+void FrameworkTest::applicationSettings() {
+    prepareApplication();
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("ZendrikDemo"));
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("Tahoma"))).family(), QStringLiteral("Tahoma"));
+    // The data files lie beside the executables.
+    const QString demo1 = applicationFile(QStringLiteral("Demo1.txt"));
+    QCOMPARE(demo1, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/Demo1.txt")));
+    QVERIFY2(QFile::exists(demo1), qPrintable(demo1));
+    QVERIFY(QFile::exists(applicationFile(QStringLiteral("Demo2.txt"))));
 }
 
 QTEST_MAIN(FrameworkTest)
