@@ -294,7 +294,6 @@ void TestCupsPrint::printErrors_data() {
                                      << "is not accepting jobs";
     QTest::newRow("unknown name") << "Nonexistent Printer"
                                   << "does not exist";
-                                                  << "does not exist";
 }
 
 void TestCupsPrint::printErrors() {
