@@ -216,6 +216,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
                     doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable);
     });
     const PaintResources resources = paintResources(s, PdfSink::kResolution);
+    GlyphCache glyphCache(sink.device(), resources);
     Page page;
     int number = 0;
     bool paintFailed = false;
@@ -227,7 +228,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
             queue.cancel();
             break;
         }
-        paintPage(sink.painter(), page, resources);
+        paintPage(sink.painter(), page, resources, &glyphCache);
     }
     layoutThread.join();
     if (paintFailed)

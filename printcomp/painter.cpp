@@ -1,12 +1,15 @@
 #include "painter.h"
 
 #include <QPen>
+#include <QTextLayout>
 
 namespace zendrik {
 
 namespace {
 constexpr qreal kRuleWidth = 0.5;
 constexpr qreal kBorderWidth = 0.75;
+constexpr qsizetype kMaxCachedWords = 65536;
+constexpr qsizetype kMaxCachedWordLength = 48;
 } // namespace
 
 PaintResources paintResources(const Settings& settings, int deviceDpi) {
@@ -17,7 +20,112 @@ PaintResources paintResources(const Settings& settings, int deviceDpi) {
     return res;
 }
 
-void paintPage(QPainter& painter, const Page& page, const PaintResources& resources) {
+GlyphCache::GlyphCache(const QPaintDevice* device, const PaintResources& resources) : device_(device) {
+    for (size_t i = 0; i < fonts_.size(); ++i) {
+        fonts_[i] = QFont(resources.fonts[i], device);
+        rawFonts_[i] = QRawFont::fromFont(fonts_[i]);
+    }
+}
+
+const GlyphCache::Word& GlyphCache::word(FontRole role, QStringView text) {
+    const size_t r = static_cast<size_t>(role);
+    const QString key = text.toString();
+    const bool cacheable = text.size() <= kMaxCachedWordLength;
+    if (cacheable) {
+        auto it = words_[r].constFind(key);
+        if (it != words_[r].constEnd())
+            return *it;
+    }
+    Word w;
+    QTextLayout layout(key, fonts_[r], device_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setNumColumns(static_cast<int>(key.size()));
+    layout.endLayout();
+    if (line.isValid()) {
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (runs.size() == 1 && runs[0].rawFont() == rawFonts_[r] && runs[0].glyphIndexes().size() != key.size() &&
+            key.size() > 1) {
+            // A ligature would map back to the wrong characters when the text is extracted:
+            // these words are put together from their letters instead.
+            for (qsizetype i = 0; i < key.size(); ++i) {
+                const Word& letter = word(role, QStringView(key).mid(i, 1));
+                for (qsizetype g = 0; g < letter.glyphs.size(); ++g) {
+                    w.glyphs.push_back(letter.glyphs[g]);
+                    w.positions.push_back(letter.positions[g] + QPointF(w.advance, 0));
+                }
+                w.usable = letter.usable;
+                w.advance += letter.advance;
+                if (!w.usable)
+                    break;
+            }
+        } else if (runs.size() == 1 && runs[0].rawFont() == rawFonts_[r]) {
+            w.glyphs = runs[0].glyphIndexes();
+            w.positions = runs[0].positions();
+            const qreal baseline = line.y() + line.ascent();
+            for (QPointF& p : w.positions)
+                p.ry() -= baseline;
+            w.advance = line.horizontalAdvance();
+            w.usable = true;
+        } else if (runs.isEmpty()) {
+            w.advance = line.horizontalAdvance();
+            w.usable = true;
+        }
+    }
+    if (!cacheable) {
+        scratch_ = std::move(w);
+        return scratch_;
+    }
+    if (words_[r].size() >= kMaxCachedWords)
+        words_[r].clear();
+    return *words_[r].insert(key, std::move(w));
+}
+
+bool GlyphCache::glyphs(FontRole role, const QString& text, QGlyphRun& run) {
+    // Only scripts that Qt shapes letter by letter; others need whole-run shaping.
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x0590 && (u < 0x1E00 || u >= 0x2300))
+            return false;
+    }
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(text.size());
+    positions.reserve(text.size());
+    qreal x = 0;
+    qsizetype start = 0;
+    // Words and the spaces after them, shaped separately: kerning across a space is negligible.
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text.at(end) != u' ')
+            ++end;
+        while (end < text.size() && text.at(end) == u' ')
+            ++end;
+        const Word& w = word(role, QStringView(text).mid(start, end - start));
+        if (!w.usable)
+            return false;
+        for (qsizetype i = 0; i < w.glyphs.size(); ++i) {
+            indexes.push_back(w.glyphs[i]);
+            positions.push_back(w.positions[i] + QPointF(x, 0));
+        }
+        x += w.advance;
+        start = end;
+    }
+    const size_t r = static_cast<size_t>(role);
+    run = QGlyphRun();
+    run.setRawFont(rawFonts_[r]);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    run.setUnderline(fonts_[r].underline());
+    return true;
+}
+
+void paintPage(QPainter& painter, const Page& page, const PaintResources& resources, GlyphCache* cache) {
     const qreal u = resources.unitsPerPoint;
     painter.save();
     painter.setPen(QPen(Qt::black, kRuleWidth * u));
@@ -33,7 +141,12 @@ void paintPage(QPainter& painter, const Page& page, const PaintResources& resour
     int currentRole = -1;
     Qt::LayoutDirection direction = Qt::LeftToRight;
     painter.setLayoutDirection(direction);
+    QGlyphRun glyphs;
     for (const TextRun& run : page.runs) {
+        if (cache && !run.rightToLeft && cache->glyphs(run.role, run.text, glyphs)) {
+            painter.drawGlyphRun(run.origin * u, glyphs);
+            continue;
+        }
         const int role = static_cast<int>(run.role);
         if (role != currentRole) {
             painter.setFont(resources.fonts[static_cast<size_t>(role)]);
