@@ -37,6 +37,8 @@ void reportUntrappedError(const QString& description) {
 
 void prepareApplication() {
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    // Lets the desktop match the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.orvanel.ZendrikDemo"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // Debian has Tahoma only as Wine's metric-compatible copy, outside fontconfig's folders.
     for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
