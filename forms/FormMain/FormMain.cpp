@@ -25,6 +25,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -379,17 +380,17 @@ void fill(QComboBox* list, std::span<const ListEntry> entries, int selected) {
     list->setCurrentIndex(selected);
 }
 
+// In the order ApplySettings sends them.
 struct MarginBox {
     const char* box;
     const char* field;
-    void (zendrik::Zendrik::*set)(qint16);
 };
 
 const MarginBox kMargins[] = {
-    {"txtMarginLeft", "left margin", &zendrik::Zendrik::setMarginLeft},
-    {"txtMarginRight", "right margin", &zendrik::Zendrik::setMarginRight},
-    {"txtMarginTop", "top margin", &zendrik::Zendrik::setMarginTop},
-    {"txtMarginBottom", "bottom margin", &zendrik::Zendrik::setMarginBottom},
+    {"txtMarginLeft", "left margin"},
+    {"txtMarginRight", "right margin"},
+    {"txtMarginTop", "top margin"},
+    {"txtMarginBottom", "bottom margin"},
 };
 
 // The margin in whole twips, rounded toward minus infinity, or why the text is not one.
@@ -653,7 +654,7 @@ void FormMain::applyFont(const FontControls& controls) {
 
 bool FormMain::ApplySettings() {
     // Every margin is checked before anything is sent, so a typing slip leaves the component as it was.
-    qint16 margins[std::size(kMargins)];
+    std::array<qint16, std::size(kMargins)> margins{};
     for (std::size_t i = 0; i < std::size(kMargins); ++i) {
         const MarginValue value = marginFromText(control<QLineEdit>(QString::fromLatin1(kMargins[i].box))->text());
         if (!value.twips) {
@@ -692,9 +693,10 @@ bool FormMain::ApplySettings() {
     component->setLineBelowHeader(isChecked(QStringLiteral("Check8")));
     component->setLineAboveFooter(isChecked(QStringLiteral("Check9")));
 
-    for (std::size_t i = 0; i < std::size(kMargins); ++i) {
-        (component->*kMargins[i].set)(margins[i]);
-    }
+    component->setMarginLeft(margins[0]);
+    component->setMarginRight(margins[1]);
+    component->setMarginTop(margins[2]);
+    component->setMarginBottom(margins[3]);
     component->setPrintMode(1);
     return true;
 }
