@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -360,6 +361,8 @@ void TestZendrik::fileNamesNeverOverwrite() {
     z.PrintDoc(QStringLiteral("Save as PDF"));
     QVERIFY(z.waitForIdle(60000));
     QCOMPARE(folderEntries(), (QStringList{"Untitled.pdf", "a_b_c__ (2).pdf", "a_b_c__ (3).pdf", "a_b_c__.pdf"}));
+    // An ordinary file, not the private temporary it was written as.
+    QVERIFY(QFileInfo(dir_->filePath(QStringLiteral("Untitled.pdf"))).permissions() & QFileDevice::ReadOther);
 }
 
 void TestZendrik::documentFiles_data() {

@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Prints documents with zendrik-print, paps + ps2pdf and enscript + ps2pdf and prints one table:
+MB/s, pages/s, peak RSS and the time from the start of the print to its first page.
+
+Usage: bench.py ZENDRIK_PRINT [WORKDIR]
+The corpora (1 MB and 10 MB of English prose with long words and tabs; 1 MB with a fifth of its
+paragraphs in other scripts) are made in WORKDIR (default: a temporary folder)."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPORA = [("1 MB English", 1, 0.0), ("10 MB English", 10, 0.0), ("1 MB, 1/5 other scripts", 1, 0.2)]
+
+
+def timed(cmd, first_page_pattern=None, env=None):
+    """Runs cmd under /usr/bin/time -v; returns (seconds, peak RSS in MB, seconds to first page)."""
+    start = time.monotonic()
+    proc = subprocess.Popen(["/usr/bin/time", "-v"] + cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                            env=env, text=True, errors="replace")
+    first = None
+    lines = []
+    for line in proc.stderr:
+        if first is None and first_page_pattern and re.search(first_page_pattern, line):
+            first = time.monotonic() - start
+        lines.append(line)
+    proc.wait()
+    elapsed = time.monotonic() - start
+    text = "".join(lines)
+    if proc.returncode != 0:
+        sys.stderr.write("failed: %s\n%s\n" % (" ".join(cmd), text[-2000:]))
+        return None
+    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1)) / 1024.0
+    return elapsed, rss, first
+
+
+def pdf_pages(path):
+    out = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
+    m = re.search(r"^Pages:\s+(\d+)", out, re.M)
+    return int(m.group(1)) if m else 0
+
+
+def ps_pages(path):
+    count = 0
+    with open(path, "rb") as f:
+        for line in f:
+            if line.startswith(b"%%Page:"):
+                count += 1
+    return count
+
+
+def main():
+    zendrik = os.path.abspath(sys.argv[1])
+    work = sys.argv[2] if len(sys.argv) > 2 else tempfile.mkdtemp(prefix="zendrik-bench.")
+    os.makedirs(work, exist_ok=True)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    rows = []
+    for name, mb, other in CORPORA:
+        corpus = os.path.join(work, "corpus-%d-%d.txt" % (mb, int(other * 100)))
+        if not os.path.exists(corpus):
+            subprocess.run([sys.executable, os.path.join(HERE, "makecorpus.py"), str(mb), str(other), corpus],
+                           check=True)
+        size = os.path.getsize(corpus) / (1024.0 * 1024.0)
+        common = ["--set", "DocFile=" + corpus, "--set", "PaperSize=9", "--set", "DocTextFont.Name=DejaVu Sans",
+                  "--set", "DocTextFont.Size=10", "--set", "DocHeader=Benchmark header", "--set",
+                  "DocFooter=Benchmark footer"]
+        for m in ("Margin" + s for s in ("Left", "Right", "Top", "Bottom")):
+            common += ["--set", m + "=1440"]
+        out = os.path.join(work, "zendrik.pdf")
+        r = timed([zendrik] + common + ["--set", "PrintPageNumbers=true", "--pdf", out], r"^page 1$", env)
+        if r:
+            off = timed([zendrik] + common + ["--set", "PrintPageNumbers=false", "--pdf", out], r"^page 1$", env)
+            rows.append((name, "zendrik-print", size, r[0], pdf_pages(out), r[1],
+                         "%.2f / %.2f" % (r[2], off[2] if off else float("nan"))))
+        # Debian's paps (0.6.8) writes PostScript only; its PostScript draws every glyph as a path,
+        # which ps2pdf takes many minutes to convert, so paps is timed to PostScript.
+        out = os.path.join(work, "paps.ps")
+        r = timed(["sh", "-c", 'paps --font="DejaVu Sans 10" --paper=a4 --header --top-margin=72 --bottom-margin=72 '
+                   '--left-margin=72 --right-margin=72 "$1" > "$2"', "sh", corpus, out])
+        if r:
+            rows.append((name, "paps (PostScript only)", size, r[0], ps_pages(out), r[1], "-"))
+            os.remove(out)
+        out = os.path.join(work, "enscript.pdf")
+        r = timed(["sh", "-c", 'enscript -q -fHelvetica10 -M A4 --margins=72:72:72:72 -p - "$1" | ps2pdf - "$2"',
+                   "sh", corpus, out])
+        if r:
+            rows.append((name, "enscript + ps2pdf", size, r[0], pdf_pages(out), r[1], "-"))
+
+    print("| Corpus | Tool | MB/s | pages/s | pages | peak RSS (MB) | first page (s), numbers on / off |")
+    print("|---|---|---|---|---|---|---|")
+    for name, tool, size, secs, pages, rss, first in rows:
+        print("| %s | %s | %.2f | %.0f | %d | %.0f | %s |" % (name, tool, size / secs, pages / secs, pages, rss, first))
+    print("\nload average at the end: %s (2 cores shared with other work)" % open("/proc/loadavg").read().split()[0])
+
+
+if __name__ == "__main__":
+    main()
