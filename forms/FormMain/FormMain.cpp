@@ -129,6 +129,18 @@ ControlSpec optionButton(int index, const char* caption, int left, int top, int 
     return spec;
 }
 
+ControlSpec commandButton(const char* name, const char* caption, int left, int top, int width, int height, int tab) {
+    return {QString::fromLatin1(name),
+            ControlKind::CommandButton,
+            {},
+            QString::fromLatin1(caption),
+            left,
+            top,
+            width,
+            height,
+            tab};
+}
+
 ControlSpec bannerLabel(int index, int left, int top, int tab, const QColor& colour) {
     ControlSpec spec{QStringLiteral("Label1(%1)").arg(index),
                      ControlKind::Label,
@@ -152,15 +164,7 @@ std::vector<ControlSpec> buildLayout() {
         bannerLabel(1, 1920, 30, 1, kDarkBlue),
         {QStringLiteral("Image1"), ControlKind::Image, {}, {}, 30, 30, 1140, 660},
         frame("Frame1", "", -30, 720, 9255, 30, 2),
-        {QStringLiteral("Command1"),
-         ControlKind::CommandButton,
-         {},
-         QStringLiteral("Print Document"),
-         6420,
-         7020,
-         1365,
-         1005,
-         3},
+        commandButton("Command1", "Print Document", 6420, 7020, 1365, 1005, 3),
 
         frame("Frame2", "Printer settings", 60, 4470, 4335, 2415, 4),
         fieldLabel(0, "Frame2", "Printer:", 120, 390, 540, 5),
@@ -248,15 +252,7 @@ std::vector<ControlSpec> buildLayout() {
         optionButton(2, "Print document from text file (only document body supplied from file)", 120, 810, 5445, 80,
                      false),
 
-        {QStringLiteral("Command2"),
-         ControlKind::CommandButton,
-         {},
-         QStringLiteral("Exit"),
-         7830,
-         7020,
-         1095,
-         1005,
-         83},
+        commandButton("Command2", "Exit", 7830, 7020, 1095, 1005, 83),
     };
 }
 
@@ -321,8 +317,7 @@ constexpr ListEntry kPaperSize[] = {
     {"EnvPersonal", 38},
     {"FanfoldUS", 39},
     {"FanfoldStdGerman", 40},
-    {"FanfoldLglGerman", 41},
-};
+    {"FanfoldLglGerman", 41}};
 
 constexpr ListEntry kOrientation[] = {{"(Default Orientation)", 1}, {"Portrait", 1}, {"Landscape", 2}};
 
