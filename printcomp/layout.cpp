@@ -236,6 +236,10 @@ void LineBreaker::breakWithTextLayout(const QString& text, bool paragraphEnds, s
             runText.replace(u'\t', u' ');
             if (!runText.isEmpty())
                 body.runs.push_back(LineRun{runText, 0, body.width});
+        } else if (!QStringView(text).mid(start, end - start).contains(u'\t')) {
+            // Drawn as one run, which Qt orders again, so mixed directions come out as laid out.
+            if (end > start)
+                body.runs.push_back(LineRun{text.mid(start, end - start), 0, body.width});
         } else {
             // Runs split at tabs, placed where Qt's layout put them.
             qsizetype runStart = start;
@@ -245,7 +249,7 @@ void LineBreaker::breakWithTextLayout(const QString& text, bool paragraphEnds, s
                 if (i > runStart) {
                     const qreal x0 = line.cursorToX(static_cast<int>(runStart)) * ppu;
                     const qreal x1 = line.cursorToX(static_cast<int>(i)) * ppu;
-                    body.runs.push_back(LineRun{text.mid(runStart, i - runStart), x0, x1 - x0});
+                    body.runs.push_back(LineRun{text.mid(runStart, i - runStart), std::min(x0, x1), std::abs(x1 - x0)});
                 }
                 runStart = i + 1;
             }
