@@ -101,6 +101,7 @@ private slots:
     void noRoomForTheBody_data();
     void noRoomForTheBody();
     void rightToLeftLinesAreRightAligned();
+    void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
 
 private:
@@ -376,6 +377,19 @@ void TestLayout::rightToLeftLinesAreRightAligned() {
         QVERIFY(run.width <= spec.geometry.marginRect().width() + kTolerance);
     }
     QCOMPARE(words(bodyLines(r.pages).join(u' ')), words(text));
+}
+
+void TestLayout::mixedLinesOfALeftToRightParagraphStartAtTheLeft() {
+    // A Latin paragraph whose later lines begin with Arabic stays left-aligned.
+    const QString text = QStringLiteral("Latin first ") + QStringLiteral("العربية من اليمين إلى اليسار ").repeated(20);
+    const LayoutSpec spec = a4Spec();
+    const Result r = layOut(spec, text, metrics_);
+    const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
+    QVERIFY(runs.size() >= 2);
+    for (const auto& run : runs) {
+        QVERIFY(!run.rightToLeft);
+        QCOMPARE(run.origin.x(), spec.geometry.marginRect().left());
+    }
 }
 
 void TestLayout::complexScriptsKeepEveryCharacter() {
