@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace zendrik {
@@ -88,7 +89,8 @@ void checkRange(quint32 id, qint64 value, qint64 low, qint64 high) {
         refuse(id, QString::number(value));
 }
 
-bool toBoolean(const QString& name, quint32 id, const QVariant& value) {
+// Booleans as hosts send them: a bool, "true"/"false", or the platform's -1 and 0 (1 is taken too).
+std::optional<bool> parseBoolean(const QVariant& value) {
     if (value.typeId() == QMetaType::Bool)
         return value.toBool();
     const QString text = value.toString().trimmed().toLower();
@@ -96,8 +98,14 @@ bool toBoolean(const QString& name, quint32 id, const QVariant& value) {
         return true;
     if (text == u"false" || text == u"0")
         return false;
-    Q_UNUSED(name);
-    refuse(id, QStringLiteral("\"%1\"").arg(value.toString()));
+    return std::nullopt;
+}
+
+bool toBoolean(quint32 id, const QVariant& value) {
+    const auto flag = parseBoolean(value);
+    if (!flag)
+        refuse(id, QStringLiteral("\"%1\"").arg(value.toString()));
+    return *flag;
 }
 
 qint64 toInteger(quint32 id, const QVariant& value, qint64 low, qint64 high) {
@@ -277,16 +285,12 @@ void Zendrik::setMember(const QString& name, const QVariant& value) {
                                                             : DocFooterFont();
         const QString sub = dot < 0 ? QString() : name.mid(dot + 1);
         auto flag = [&] {
-            if (value.typeId() == QMetaType::Bool)
-                return value.toBool();
-            const QString t = value.toString().trimmed().toLower();
-            if (t == u"true" || t == u"-1" || t == u"1")
-                return true;
-            if (t == u"false" || t == u"0")
-                return false;
-            throw RefusedValue(QStringLiteral("%1: value \"%2\" refused; accepted: true or false")
-                                   .arg(name, value.toString())
-                                   .toStdString());
+            const auto on = parseBoolean(value);
+            if (!on)
+                throw RefusedValue(QStringLiteral("%1: value \"%2\" refused; accepted: true or false")
+                                       .arg(name, value.toString())
+                                       .toStdString());
+            return *on;
         };
         if (sub == u"Name")
             font.setName(value.toString());
@@ -322,17 +326,17 @@ void Zendrik::setMember(const QString& name, const QVariant& value) {
     case MemberId::DocFile:
         return setDocFile(value.toString());
     case MemberId::DocFileAllData:
-        return setDocFileAllData(toBoolean(name, id, value));
+        return setDocFileAllData(toBoolean(id, value));
     case MemberId::PrintPageNumbers:
-        return setPrintPageNumbers(toBoolean(name, id, value));
+        return setPrintPageNumbers(toBoolean(id, value));
     case MemberId::PrintDateTime:
-        return setPrintDateTime(toBoolean(name, id, value));
+        return setPrintDateTime(toBoolean(id, value));
     case MemberId::DrawBorder:
-        return setDrawBorder(toBoolean(name, id, value));
+        return setDrawBorder(toBoolean(id, value));
     case MemberId::LineBelowHeader:
-        return setLineBelowHeader(toBoolean(name, id, value));
+        return setLineBelowHeader(toBoolean(id, value));
     case MemberId::LineAboveFooter:
-        return setLineAboveFooter(toBoolean(name, id, value));
+        return setLineAboveFooter(toBoolean(id, value));
     case MemberId::PrintQuality:
         return setPrintQuality(static_cast<qint32>(toInteger(id, value, 1, 4)));
     case MemberId::PaperSize:
