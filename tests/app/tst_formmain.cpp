@@ -168,6 +168,7 @@ private slots:
     void fontLists();
     void defaultTexts();
     void noticeBeforeTheWindowShows();
+    void componentKeepsItsStoredValues();
     void reloadStartsAfresh();
     void hidingKeepsTheLoadedState();
 };
@@ -546,6 +547,21 @@ void TestFormMain::noticeBeforeTheWindowShows() {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     QCOMPARE(form.Left(), (screen.width() * 15 - form.Width()) / 2);
     QCOMPARE(form.Top(), (screen.height() * 15 - form.Height()) / 2);
+}
+
+// The load step only reads the printers: the component keeps the window's stored fonts.
+void TestFormMain::componentKeepsItsStoredValues() {
+    zendrik::Zendrik* component = formMain().Zendrik1();
+    QCOMPARE(component->objectName(), QStringLiteral("Zendrik1"));
+    for (zendrik::ZendrikFont* font : {&component->DocTitleFont(), &component->DocTextFont(),
+                                       &component->DocHeaderFont(), &component->DocFooterFont()}) {
+        QCOMPARE(font->Name(), QStringLiteral("Verdana"));
+        QCOMPARE(font->Size(), 8.25);
+        QVERIFY(!font->Bold());
+        QVERIFY(!font->Italic());
+    }
+    QCOMPARE(component->DocTitle(), QString());
+    QCOMPARE(component->MarginLeft(), qint16(1440));
 }
 
 void TestFormMain::reloadStartsAfresh() {
