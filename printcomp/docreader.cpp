@@ -123,7 +123,7 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
                 ++pos_;
             skipLineFeed_ = false;
         }
-        const qsizetype limit = std::min(buffer_.size(), pos_ + kMaxPieceLength);
+        const qsizetype limit = std::min(buffer_.size(), pos_ + kMaxPieceLength + 1);
         const QChar* chars = buffer_.constData();
         for (qsizetype i = pos_; i < limit; ++i) {
             const char16_t c = chars[i].unicode();
@@ -135,7 +135,9 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
                 return true;
             }
         }
-        if (buffer_.size() - pos_ >= kMaxPieceLength) {
+        // Strictly more than a piece: a paragraph that ends exactly at a piece's length must still
+        // end in its last piece, even at the end of the file.
+        if (buffer_.size() - pos_ > kMaxPieceLength) {
             qsizetype length = kMaxPieceLength;
             if (chars[pos_ + length - 1].isHighSurrogate())
                 --length;
