@@ -80,7 +80,9 @@ qreal QtFontMetrics::descent(FontRole role) const {
 
 qreal QtFontMetrics::lineHeight(FontRole role) const {
     const Role& r = *roles_[static_cast<size_t>(role)];
-    return r.metrics.lineSpacing() * r.scale;
+    // Some fonts declare a negative leading; lines of them would overlap and the last one would
+    // reach past its band.
+    return std::max(r.metrics.lineSpacing(), r.metrics.ascent() + r.metrics.descent()) * r.scale;
 }
 
 qreal QtFontMetrics::averageCharWidth(FontRole role) const {
