@@ -166,12 +166,12 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
         qsizetype i = c;
         while (i < b) {
             if (text.at(i) == u'\t') {
-                closeRun();
                 const qreal stop = nextTabStop(x);
                 if (stop > width_ + kEpsilon) {
-                    // A tab past the last stop ends the line.
+                    // A tab past the last stop ends the line (emitLine closes the run).
                     emitLine(i + 1);
                 } else {
+                    closeRun();
                     x = stop;
                     runStart = i + 1;
                     runX = x;
@@ -283,6 +283,37 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
                          .arg(paper.height(), 0, 'f', 1)
                          .arg(QStringLiteral("at least %1 points of width").arg(minWidth, 0, 'f', 1));
         return;
+    }
+    // Title, header and footer lines need room for two of their characters, like the body; the
+    // page number and the date are never wrapped, so they must fit whole.
+    struct Need {
+        const char* what;
+        qreal width;
+    };
+    QList<Need> needs;
+    if (!spec_.title.isEmpty())
+        needs.push_back({"the title", 2 * metrics_.averageCharWidth(FontRole::Title)});
+    if (!spec_.header.isEmpty())
+        needs.push_back({"the header", 2 * metrics_.averageCharWidth(FontRole::Header)});
+    if (!spec_.footer.isEmpty() || spec_.pageNumbers || spec_.dateTime)
+        needs.push_back({"the footer", 2 * metrics_.averageCharWidth(FontRole::Footer)});
+    if (spec_.pageNumbers && spec_.pageCount > 0) {
+        const QString last = QStringLiteral("Page %1 of %1").arg(spec_.pageCount);
+        needs.push_back({"the page number", metrics_.advance(FontRole::Footer, last)});
+    }
+    if (spec_.dateTime)
+        needs.push_back({"the date", metrics_.advance(FontRole::Footer, spec_.dateText)});
+    for (const Need& need : needs) {
+        if (content_.width() + kEpsilon < need.width) {
+            roomError_ = QStringLiteral("The margins leave no room for %1: %2 points of width remain inside the "
+                                        "margins of the %3 x %4 point page, and it needs %5.")
+                             .arg(QLatin1String(need.what))
+                             .arg(content_.width(), 0, 'f', 1)
+                             .arg(paper.width(), 0, 'f', 1)
+                             .arg(paper.height(), 0, 'f', 1)
+                             .arg(need.width, 0, 'f', 1);
+            return;
+        }
     }
     titleLines_ = LineBreaker(metrics_, FontRole::Title, content_.width()).breakText(spec_.title);
     headerLines_ = LineBreaker(metrics_, FontRole::Header, content_.width()).breakText(spec_.header);
@@ -398,6 +429,9 @@ bool LayoutEngine::nextPage(BodySource& body, Page& page) {
             error_ = body.error();
             return false;
         }
+        // A body that stops inside a paragraph still prints the paragraph's last line.
+        if (bodyBreaker_.holdsLine())
+            bodyBreaker_.addPiece(QString(), true, pending_);
         bodyDone_ = true;
         return true;
     };
