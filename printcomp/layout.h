@@ -77,6 +77,8 @@ public:
     // Adds a piece of a paragraph. Completed lines are appended to out; while the paragraph
     // continues, its last line is held back to be continued by the next piece.
     void addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out);
+    // Whether a line is held back for the rest of its paragraph.
+    bool holdsLine() const { return !carry_.isEmpty(); }
     // All lines of a short text with line breaks (title, header, footer).
     QList<BodyLine> breakText(const QString& text);
 

@@ -50,6 +50,8 @@ private slots:
     void lineBreaks_data();
     void lineBreaks();
     void longParagraphComesInBoundedPieces();
+    void paragraphOfExactlyOnePieceEnds_data();
+    void paragraphOfExactlyOnePieceEnds();
     void unreadableFiles_data();
     void unreadableFiles();
     void nulAfterTheFirstBlockIsBinary();
@@ -152,6 +154,28 @@ void TestDocReader::longParagraphComesInBoundedPieces() {
     }
     QCOMPARE(paragraphs, 3);
     QCOMPARE(total, qsizetype(200000 - 2 + 3));
+}
+
+void TestDocReader::paragraphOfExactlyOnePieceEnds_data() {
+    QTest::addColumn<QByteArray>("tail");
+    QTest::newRow("at the end of the file") << QByteArray();
+    QTest::newRow("before a break") << QByteArray("\nnext");
+}
+
+void TestDocReader::paragraphOfExactlyOnePieceEnds() {
+    QFETCH(QByteArray, tail);
+    DocumentReader reader;
+    QVERIFY(reader.open(write(QByteArray(BodySource::kMaxPieceLength, 'y') + tail)));
+    const QList<Paragraph> paragraphs = readAll(reader);
+    QCOMPARE(paragraphs.size(), tail.isEmpty() ? 1 : 2);
+    QCOMPARE(paragraphs[0].text.size(), BodySource::kMaxPieceLength);
+    // The last piece of every paragraph says that it ends the paragraph.
+    QString piece;
+    bool ends = false;
+    DocumentReader again;
+    QVERIFY(again.open(write(QByteArray(BodySource::kMaxPieceLength, 'y'))));
+    QVERIFY(again.next(piece, ends));
+    QVERIFY(ends);
 }
 
 void TestDocReader::unreadableFiles_data() {
