@@ -3,6 +3,8 @@
 #include <QPen>
 #include <QTextLayout>
 
+#include <algorithm>
+
 namespace zendrik {
 
 namespace {
@@ -49,8 +51,11 @@ const GlyphCache::Word& GlyphCache::word(FontRole role, QStringView text) {
     layout.endLayout();
     if (line.isValid()) {
         const QList<QGlyphRun> runs = layout.glyphRuns();
-        if (runs.size() == 1 && runs[0].rawFont() == rawFonts_[r] && runs[0].glyphIndexes().size() != key.size() &&
-            key.size() > 1) {
+        const bool hasMarks = std::any_of(key.cbegin(), key.cend(), [](QChar c) { return c.isMark(); });
+        if (hasMarks) {
+            // Marks are placed on their base letter by shaping the whole run: left to drawText.
+        } else if (runs.size() == 1 && runs[0].rawFont() == rawFonts_[r] &&
+                   runs[0].glyphIndexes().size() != key.size() && key.size() > 1) {
             // A ligature would map back to the wrong characters when the text is extracted:
             // these words are put together from their letters instead.
             for (qsizetype i = 0; i < key.size(); ++i) {
