@@ -87,6 +87,7 @@ private slots:
     void pageSizes();
     void everyBodyWordOnceAndInOrder();
     void fileNamesNeverOverwrite();
+    void ligaturesExtractAsTheirLetters();
     void documentFiles_data();
     void documentFiles();
     void queuedJobsKeepTheirOwnSnapshot();
@@ -363,6 +364,18 @@ void TestZendrik::fileNamesNeverOverwrite() {
     QCOMPARE(folderEntries(), (QStringList{"Untitled.pdf", "a_b_c__ (2).pdf", "a_b_c__ (3).pdf", "a_b_c__.pdf"}));
     // An ordinary file, not the private temporary it was written as.
     QVERIFY(QFileInfo(dir_->filePath(QStringLiteral("Untitled.pdf"))).permissions() & QFileDevice::ReadOther);
+}
+
+void TestZendrik::ligaturesExtractAsTheirLetters() {
+    Zendrik z;
+    z.setDocTitle(QStringLiteral("Ligatures"));
+    z.setDocText(QStringLiteral("The first office workflow affords efficient filing."));
+    // DejaVu Sans forms fi, ffi and fl ligatures.
+    z.DocTextFont().setName(QStringLiteral("DejaVu Sans"));
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(z.waitForIdle(60000));
+    const QString text = pdftools::text(dir_->filePath(QStringLiteral("Ligatures.pdf")));
+    QVERIFY2(text.contains(QLatin1String("The first office workflow affords efficient filing.")), qPrintable(text));
 }
 
 void TestZendrik::documentFiles_data() {
