@@ -28,6 +28,7 @@ public:
     Settings settings; // fonts live in the font objects below
     std::array<std::unique_ptr<ZendrikFont>, kFontRoles> fonts;
     QString exactPdfPath;
+    QString lastPdfPath;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -64,6 +65,8 @@ public:
                 &q,
                 [this, outcome] {
                     --pending;
+                    if (outcome.ok && !outcome.outputPath.isEmpty())
+                        lastPdfPath = outcome.outputPath;
                     if (outcome.ok)
                         emit q.PrintComplete();
                     else
@@ -460,6 +463,10 @@ bool Zendrik::waitForIdle(int timeoutMs) {
 
 void setExactPdfPath(Zendrik& component, const QString& path) {
     component.d->exactPdfPath = path;
+}
+
+QString lastPdfPath(const Zendrik& component) {
+    return component.d->lastPdfPath;
 }
 
 } // namespace zendrik

@@ -175,6 +175,7 @@ signals:
 private:
     friend class ZendrikFont;
     friend void setExactPdfPath(Zendrik& component, const QString& path);
+    friend QString lastPdfPath(const Zendrik& component);
     void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
     class Private;
     std::unique_ptr<Private> d;

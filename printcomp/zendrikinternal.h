@@ -11,4 +11,7 @@ class Zendrik;
 // title in the PDF folder. Empty restores the normal behaviour.
 void setExactPdfPath(Zendrik& component, const QString& path);
 
+// The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
+QString lastPdfPath(const Zendrik& component);
+
 } // namespace zendrik

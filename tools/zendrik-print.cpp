@@ -141,10 +141,14 @@ int main(int argc, char* argv[]) {
         }
         err().flush();
     });
-    QObject::connect(&component, &zendrik::Zendrik::PrintComplete, &app, [&app, terminal] {
+    QObject::connect(&component, &zendrik::Zendrik::PrintComplete, &app, [&app, &component, terminal] {
         if (terminal)
             err() << "\n";
-        err() << "Print complete.\n";
+        const QString pdf = zendrik::lastPdfPath(component);
+        if (pdf.isEmpty())
+            err() << "Print complete.\n";
+        else
+            err() << "Print complete: " << QDir::toNativeSeparators(pdf) << "\n";
         err().flush();
         app.exit(Printed);
     });

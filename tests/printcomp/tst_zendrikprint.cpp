@@ -92,6 +92,8 @@ void TestZendrikPrint::printsIntoThePdfFolder() {
                      dir.path());
     QCOMPARE(r.exitCode, 0);
     QVERIFY(pdftools::text(dir.filePath(QStringLiteral("Report.pdf"))).contains(QLatin1String("Hello")));
+    QVERIFY2(r.err.contains(QStringLiteral("Print complete: %1").arg(dir.filePath(QStringLiteral("Report.pdf")))),
+             qPrintable(r.err));
 }
 
 void TestZendrikPrint::failures_data() {
