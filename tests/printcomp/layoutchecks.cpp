@@ -1,0 +1,209 @@
+#include "layoutchecks.h"
+
+#include <array>
+
+using namespace zendrik;
+
+namespace layoutchecks {
+
+namespace {
+
+// Layout places in points with sums of measured advances; a hundredth of a point is far below
+// anything a printer shows and far above rounding.
+constexpr qreal kTolerance = 0.01;
+
+QString where(const Page& page, const QString& what) {
+    return QStringLiteral("page %1: %2").arg(page.number).arg(what);
+}
+
+QString describe(const QRectF& r) {
+    return QStringLiteral("(%1, %2, %3 x %4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+bool inside(const QRectF& outer, const QRectF& inner) {
+    return inner.left() >= outer.left() - kTolerance && inner.right() <= outer.right() + kTolerance &&
+           inner.top() >= outer.top() - kTolerance && inner.bottom() <= outer.bottom() + kTolerance;
+}
+
+QString roleName(FontRole role) {
+    static const std::array<const char*, kFontRoles> names{"title", "body", "header", "footer"};
+    return QLatin1String(names[static_cast<size_t>(role)]);
+}
+
+} // namespace
+
+QString printableCharacters(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            out.append(c);
+    }
+    return out;
+}
+
+Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
+    Laid laid;
+    laid.spec = spec;
+    if (spec.pageNumbers) {
+        LayoutEngine counting(spec, metrics);
+        StringBodySource source(body);
+        Page page;
+        int count = 0;
+        while (counting.nextPage(source, page))
+            ++count;
+        if (!counting.error().isEmpty()) {
+            laid.error = counting.error();
+            return laid;
+        }
+        spec.pageCount = count;
+        laid.spec.pageCount = count;
+    }
+    LayoutEngine engine(spec, metrics);
+    StringBodySource source(body);
+    Page page;
+    while (engine.nextPage(source, page))
+        laid.pages.push_back(page);
+    laid.error = engine.error();
+    if (laid.error.isEmpty() && spec.pageNumbers && laid.pages.size() != spec.pageCount) {
+        laid.error = QStringLiteral("the counting pass gave %1 pages, the kept pass %2")
+                         .arg(spec.pageCount)
+                         .arg(laid.pages.size());
+    }
+    return laid;
+}
+
+QString check(const LayoutSpec& spec, const FontMetrics& metrics, const QList<Page>& pages, const QString& body) {
+    if (pages.isEmpty())
+        return QStringLiteral("no page at all");
+    const QRectF paper(QPointF(0, 0), spec.geometry.paper);
+    const QRectF margins = spec.geometry.marginRect();
+    if (!inside(paper, margins))
+        return QStringLiteral("the area inside the margins %1 is not on the paper").arg(describe(margins));
+    const qsizetype count = pages.size();
+    QString printed;
+    for (qsizetype index = 0; index < count; ++index) {
+        const Page& page = pages[index];
+        if (page.number != index + 1)
+            return QStringLiteral("page %1 is numbered %2").arg(index + 1).arg(page.number);
+        if (index > 0 && page.bodyLines == 0)
+            return where(page, QStringLiteral("a page without body lines"));
+        if (spec.border ? page.border != margins : !page.border.isNull())
+            return where(page,
+                         QStringLiteral("border %1 for margins %2").arg(describe(page.border), describe(margins)));
+
+        struct Band {
+            const char* name;
+            QRectF rect;
+        };
+        const std::array<Band, 6> bands{Band{"header", page.headerBand},
+                                        Band{"title", page.titleBand},
+                                        Band{"body", page.bodyBand},
+                                        Band{"footer", page.footerBand},
+                                        Band{"page number", page.pageNumberBand},
+                                        Band{"date", page.dateBand}};
+        for (size_t i = 0; i < bands.size(); ++i) {
+            if (bands[i].rect.isNull())
+                continue;
+            if (bands[i].rect.height() < -kTolerance || !inside(margins, bands[i].rect))
+                return where(page, QStringLiteral("%1 band %2 outside the margins %3")
+                                       .arg(QLatin1String(bands[i].name), describe(bands[i].rect), describe(margins)));
+            for (size_t j = i + 1; j < bands.size(); ++j) {
+                if (bands[j].rect.isNull())
+                    continue;
+                const qreal overlap = std::min(bands[i].rect.bottom(), bands[j].rect.bottom()) -
+                                      std::max(bands[i].rect.top(), bands[j].rect.top());
+                if (overlap > kTolerance)
+                    return where(page, QStringLiteral("%1 and %2 bands overlap by %3 points")
+                                           .arg(QLatin1String(bands[i].name), QLatin1String(bands[j].name))
+                                           .arg(overlap));
+            }
+        }
+        if (page.bodyBand.isNull())
+            return where(page, QStringLiteral("no body band"));
+        if (page.titleBand.isNull() != (index > 0 || spec.title.isEmpty()))
+            return where(page, QStringLiteral("title band present on the wrong page"));
+        if (page.pageNumberBand.isNull() == spec.pageNumbers || page.dateBand.isNull() == spec.dateTime)
+            return where(page, QStringLiteral("page-number or date band does not follow the options"));
+
+        for (const QLineF& rule : page.rules) {
+            if (!inside(margins, QRectF(rule.p1(), rule.p2()).normalized()))
+                return where(page, QStringLiteral("a rule at y = %1 outside the margins").arg(rule.y1()));
+            for (const Band& band : bands) {
+                if (!band.rect.isNull() && rule.y1() > band.rect.top() + kTolerance &&
+                    rule.y1() < band.rect.bottom() - kTolerance)
+                    return where(page, QStringLiteral("a rule at y = %1 crosses the %2 band")
+                                           .arg(rule.y1())
+                                           .arg(QLatin1String(band.name)));
+            }
+        }
+        const int expectedRules = (spec.lineBelowHeader ? 1 : 0) + (spec.lineAboveFooter ? 1 : 0);
+        if (page.rules.size() != expectedRules)
+            return where(page, QStringLiteral("%1 rules, expected %2").arg(page.rules.size()).arg(expectedRules));
+
+        int pageNumberRuns = 0;
+        int dateRuns = 0;
+        for (const TextRun& run : page.runs) {
+            const qreal ascent = metrics.ascent(run.role);
+            const qreal descent = metrics.descent(run.role);
+            const QRectF box(run.origin.x(), run.origin.y() - ascent, run.width, ascent + descent);
+            if (run.width < 0 || !inside(margins, box))
+                return where(page, QStringLiteral("%1 run \"%2\" at %3 outside the margins %4")
+                                       .arg(roleName(run.role), run.text.left(40), describe(box), describe(margins)));
+            QRectF band;
+            switch (run.role) {
+            case FontRole::Title:
+                band = page.titleBand;
+                break;
+            case FontRole::Body:
+                band = page.bodyBand;
+                printed += run.text;
+                break;
+            case FontRole::Header:
+                band = page.headerBand;
+                break;
+            case FontRole::Footer:
+                if (spec.pageNumbers && run.origin.y() > page.pageNumberBand.top() &&
+                    run.origin.y() < page.pageNumberBand.bottom()) {
+                    band = page.pageNumberBand;
+                    ++pageNumberRuns;
+                    const QString expected = QStringLiteral("Page %1 of %2").arg(page.number).arg(count);
+                    if (run.text != expected)
+                        return where(page,
+                                     QStringLiteral("page number \"%1\", expected \"%2\"").arg(run.text, expected));
+                } else if (spec.dateTime && run.origin.y() > page.dateBand.top() &&
+                           run.origin.y() < page.dateBand.bottom()) {
+                    band = page.dateBand;
+                    ++dateRuns;
+                    if (run.text != spec.dateText)
+                        return where(page, QStringLiteral("date \"%1\"").arg(run.text));
+                } else {
+                    band = page.footerBand;
+                }
+                break;
+            }
+            if (band.isNull() || !inside(band, box))
+                return where(page, QStringLiteral("%1 run \"%2\" at %3 outside its band %4")
+                                       .arg(roleName(run.role), run.text.left(40), describe(box), describe(band)));
+        }
+        if (pageNumberRuns != (spec.pageNumbers ? 1 : 0) || dateRuns != (spec.dateTime ? 1 : 0))
+            return where(page,
+                         QStringLiteral("%1 page-number runs and %2 date runs").arg(pageNumberRuns).arg(dateRuns));
+    }
+    const QString expected = printableCharacters(body);
+    const QString got = printableCharacters(printed);
+    if (got != expected) {
+        qsizetype at = 0;
+        while (at < got.size() && at < expected.size() && got.at(at) == expected.at(at))
+            ++at;
+        return QStringLiteral(
+                   "body characters differ from character %1 of %2 (printed %3): expected \"%4\", got \"%5\"")
+            .arg(at)
+            .arg(expected.size())
+            .arg(got.size())
+            .arg(expected.mid(at, 20), got.mid(at, 20));
+    }
+    return QString();
+}
+
+} // namespace layoutchecks
