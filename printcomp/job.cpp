@@ -199,7 +199,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     else
         folder = pdfFolder();
     PdfSink sink;
-    if (!sink.begin(folder, spec.title, spec.geometry, s.orientation == 2, error))
+    if (!sink.begin(folder, spec.title, spec.geometry, s.orientation == 2, toPdf, error))
         return failure(ErrorCode::OutputFailed, error);
 
     // Layout runs ahead on its own thread while this one paints.

@@ -2,6 +2,7 @@
 
 #include "zendrik.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QPageLayout>
@@ -13,6 +14,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <zlib.h>
 
@@ -73,27 +77,64 @@ PdfSink::PdfSink() = default;
 PdfSink::~PdfSink() {
     if (painter_.isActive())
         painter_.end();
+    writer_.reset();
+    unnamed_.reset();
+    if (unnamedFd_ >= 0)
+        ::close(unnamedFd_);
 }
 
 QString PdfSink::temporaryPath() const {
     return file_ ? file_->fileName() : QString();
 }
 
+QFileDevice* PdfSink::output() const {
+    if (unnamed_)
+        return unnamed_.get();
+    return file_.get();
+}
+
+int PdfSink::link(const QString& target) {
+    const QByteArray fdPath = QByteArray("/proc/self/fd/") + QByteArray::number(unnamedFd_);
+    const QByteArray name = QFile::encodeName(target);
+    if (::linkat(AT_FDCWD, fdPath.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    return errno;
+}
+
 bool PdfSink::begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape,
-                    QString& error) {
+                    bool unnamed, QString& error) {
     folder_ = folder;
     const QString nativeFolder = QDir::toNativeSeparators(folder);
     if (!QFileInfo(folder).isDir()) {
         error = QStringLiteral("Cannot write the PDF file: the folder \"%1\" does not exist.").arg(nativeFolder);
         return false;
     }
-    file_ = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".zendrik-XXXXXX.pdf.part")));
-    file_->setAutoRemove(true);
-    if (!file_->open()) {
-        error = QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(nativeFolder, file_->errorString());
-        return false;
+    if (unnamed) {
+        unnamedFd_ = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+        if (unnamedFd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error = QStringLiteral("Cannot write the PDF file in \"%1\": %2")
+                        .arg(nativeFolder, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        if (unnamedFd_ >= 0) {
+            unnamed_ = std::make_unique<QFile>();
+            if (!unnamed_->open(unnamedFd_, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+                error = QStringLiteral("Cannot write the PDF file in \"%1\": %2")
+                            .arg(nativeFolder, unnamed_->errorString());
+                return false;
+            }
+        }
     }
-    writer_ = std::make_unique<QPdfWriter>(file_.get());
+    if (!unnamed_) {
+        // The file system has no unnamed files: a hidden temporary file, removed on failure.
+        file_ = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".zendrik-XXXXXX.pdf.part")));
+        file_->setAutoRemove(true);
+        if (!file_->open()) {
+            error = QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(nativeFolder, file_->errorString());
+            return false;
+        }
+    }
+    writer_ = std::make_unique<QPdfWriter>(output());
     writer_->setResolution(kResolution);
     writer_->setTitle(title);
     writer_->setCreator(QStringLiteral("Orvanel Zendrik"));
@@ -128,23 +169,37 @@ bool PdfSink::end(QString& error) {
         return false;
     }
     writer_.reset();
-    if (!file_->flush() || file_->error() != QFileDevice::NoError) {
-        error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                    .arg(QDir::toNativeSeparators(file_->fileName()), file_->errorString());
+    QFileDevice* out = output();
+    if (!out->flush() || out->error() != QFileDevice::NoError) {
+        error = QStringLiteral("Cannot write the PDF file in \"%1\": %2")
+                    .arg(QDir::toNativeSeparators(folder_), out->errorString());
         return false;
     }
-    file_->close();
+    out->close();
     return true;
 }
 
 bool PdfSink::commitUnique(const QString& folder, const QString& base, QString& finalPath, QString& error) {
     const QDir dir(folder);
-    const QString from = file_->fileName();
+    const QString from = file_ ? file_->fileName() : QString();
     for (int n = 1; n < 10000; ++n) {
         const QString name = n == 1 ? base + QStringLiteral(".pdf") : QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
         const QString target = dir.filePath(name);
         if (QFileInfo::exists(target))
             continue;
+        if (unnamed_) {
+            // Linking fails on an existing name, so a name taken meanwhile is skipped too.
+            const int failure = link(target);
+            if (failure == 0) {
+                finalPath = target;
+                return true;
+            }
+            if (failure == EEXIST)
+                continue;
+            error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(failure)));
+            return false;
+        }
         // QFile::rename never replaces an existing file, so a name taken meanwhile is skipped too.
         if (QFile::rename(from, target)) {
             QFile::setPermissions(target, kFilePermissions);
@@ -164,13 +219,28 @@ bool PdfSink::commitUnique(const QString& folder, const QString& base, QString& 
 }
 
 bool PdfSink::commitReplacing(const QString& path, QString& error) {
-    const QString from = file_->fileName();
+    QString from;
+    if (unnamed_) {
+        // Named beside the target first, then moved over it in one step.
+        from = QStringLiteral("%1.zendrik-%2.part").arg(path).arg(QCoreApplication::applicationPid());
+        QFile::remove(from);
+        if (const int failure = link(from); failure != 0) {
+            error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(failure)));
+            return false;
+        }
+    } else {
+        from = file_->fileName();
+    }
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0) {
         error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
                     .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
+        if (unnamed_)
+            QFile::remove(from);
         return false;
     }
-    file_->setAutoRemove(false);
+    if (file_)
+        file_->setAutoRemove(false);
     QFile::setPermissions(path, kFilePermissions);
     return true;
 }

@@ -26,8 +26,11 @@ public:
     PdfSink();
     ~PdfSink(); // removes the temporary file unless committed
 
-    // Creates the temporary file in `folder` and starts painting the first page.
-    bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape,
+    // Creates the file being written in `folder` and starts painting the first page. With
+    // `unnamed`, the file has no name until it is committed (where the system allows it), so a
+    // job interrupted even by a crash leaves nothing behind; otherwise it is a hidden temporary
+    // file, which temporaryPath() names.
+    bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape, bool unnamed,
                QString& error);
     QPainter& painter() { return painter_; }
     const QPaintDevice* device() const { return writer_.get(); }
@@ -43,6 +46,12 @@ public:
     bool commitReplacing(const QString& path, QString& error);
 
 private:
+    // Gives the unnamed file a name; 0 or the system's error number.
+    int link(const QString& target);
+    QFileDevice* output() const;
+
+    int unnamedFd_ = -1;
+    std::unique_ptr<QFile> unnamed_;
     std::unique_ptr<QTemporaryFile> file_;
     std::unique_ptr<QPdfWriter> writer_;
     QPainter painter_;

@@ -43,6 +43,7 @@ private slots:
     void failures_data();
     void failures();
     void listsPrintersWithTheDefaultMarked();
+    void interruptedPrintLeavesNothing();
 };
 
 void TestZendrikPrint::helpListsEveryMember() {
@@ -133,6 +134,35 @@ void TestZendrikPrint::listsPrintersWithTheDefaultMarked() {
     QVERIFY(!lines.isEmpty());
     QVERIFY(lines.last().startsWith(QLatin1String("Save as PDF")));
     QCOMPARE(lines.filter(QRegularExpression(QStringLiteral(" \\*$"))).size(), 1);
+}
+
+void TestZendrikPrint::interruptedPrintLeavesNothing() {
+    QTemporaryDir dir;
+    const QString document = dir.filePath(QStringLiteral("long.txt"));
+    {
+        QFile f(document);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray line("A line of text that is long enough to fill most of the width of a page.\n");
+        for (int i = 0; i < 60000; ++i)
+            f.write(line);
+    }
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZENDRIK_PDF_DIR"), out);
+    p.setProcessEnvironment(env);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(QStringLiteral(ZENDRIK_PRINT_PATH), {QStringLiteral("--set"), QStringLiteral("DocFile=") + document,
+                                                 QStringLiteral("--printer"), QStringLiteral("Save as PDF")});
+    // Killed outright once pages are being written: no chance to clean up.
+    QByteArray progress;
+    while (!progress.contains("page 20\n") && p.waitForReadyRead(30000))
+        progress += p.readAllStandardError();
+    QVERIFY2(progress.contains("page 20\n"), progress.constData());
+    p.kill();
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestZendrikPrint)
