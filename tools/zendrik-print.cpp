@@ -31,21 +31,21 @@ void printHelp() {
          "       zendrik-print --list-printers\n\n"
          "Prints a document with the Zendrik print component.\n\n"
          "Options:\n"
-         "  --set Member=Value  set a member before printing (in the order given)\n"
-         "  --printer NAME      print on this printer (default: the system's default printer)\n"
-         "  --pdf FILE          print with \"Save as PDF\" into exactly this file\n"
-         "  --list-printers     list the printers; the default is marked with \" *\"\n"
-         "  --help              show this text\n\n"
+         "  --set Member=Value      set a member before printing (in the order given)\n"
+         "  --printer NAME          print on this printer (default: the system's default printer)\n"
+         "  --pdf FILE              print with \"Save as PDF\" into exactly this file\n"
+         "  --list-printers         list the printers; the default is marked with \" *\"\n"
+         "  --help                  show this text\n\n"
          "Members:\n";
     for (const auto& m : zendrik::memberTable()) {
         if (m.kind == zendrik::MemberKind::Put) {
-            s << QStringLiteral("  %1").arg(QLatin1String(m.name), -22) << m.accepted << "\n";
+            s << QStringLiteral("  %1").arg(QLatin1String(m.name), -26) << m.accepted << "\n";
         } else if (m.type == zendrik::ValueType::Font) {
             const QString font = QLatin1String(m.name);
-            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Name"), -22) << "font family\n";
-            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Size"), -22) << "positive number of points\n";
+            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Name"), -26) << "font family\n";
+            s << QStringLiteral("  %1").arg(font + QStringLiteral(".Size"), -26) << "positive number of points\n";
             for (const char* flag : {".Bold", ".Italic", ".Underline"})
-                s << QStringLiteral("  %1").arg(font + QLatin1String(flag), -22) << "true or false\n";
+                s << QStringLiteral("  %1").arg(font + QLatin1String(flag), -26) << "true or false\n";
         }
     }
     s << "\nDocFile=PATH prints a text file; with DocFileAllData=true its leading \"@title\", \"@header\"\n"
