@@ -184,8 +184,14 @@ QString DocumentReader::describe(const QString& reason) const {
 
 bool DocumentReader::open(const QString& path) {
     path_ = path;
-    if (QFileInfo(path).isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         error_ = describe(systemReason(EISDIR));
+        return false;
+    }
+    // Opening a FIFO waits for a writer that may never come, and a device may never end.
+    if (info.exists() && !info.isFile()) {
+        error_ = describe(QStringLiteral("it is not a regular file (a pipe, a socket or a device)"));
         return false;
     }
     file_.setFileName(path);
