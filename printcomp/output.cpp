@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QStandardPaths>
+#include <QStorageInfo>
 
 #include <QFileInfo>
 
@@ -155,9 +156,22 @@ bool PdfSink::begin(const QString& folder, const QString& title, const PageGeome
     return true;
 }
 
+// The PDF writer only says that it failed, and the file's own error text is often "Unknown
+// error"; a full disk, the usual cause, is named from the disk itself.
+static QString writeFailure(const QString& folder, QFileDevice* out, const QString& step) {
+    QString reason = step;
+    if (out && out->error() != QFileDevice::NoError) {
+        reason = out->errorString();
+        const QStorageInfo disk(folder);
+        if (disk.isValid() && disk.bytesAvailable() < 65536)
+            reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    }
+    return QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(QDir::toNativeSeparators(folder), reason);
+}
+
 bool PdfSink::newPage(QString& error) {
     if (!writer_->newPage()) {
-        error = QStringLiteral("Cannot write the PDF file: a new page could not be started.");
+        error = writeFailure(folder_, output(), QStringLiteral("a new page could not be started."));
         return false;
     }
     return true;
@@ -165,7 +179,7 @@ bool PdfSink::newPage(QString& error) {
 
 bool PdfSink::end(QString& error) {
     if (!painter_.end()) {
-        error = QStringLiteral("Cannot write the PDF file: the PDF writer could not finish.");
+        error = writeFailure(folder_, output(), QStringLiteral("the PDF writer could not finish."));
         return false;
     }
     writer_.reset();
