@@ -38,7 +38,7 @@ foreach(program ${ZENDRIK_INSTALLED_PROGRAMS})
         file(CREATE_LINK \"../${ZENDRIK_APP_DIR}/${program}\"
              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" SYMBOLIC)")
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/docs/zendrik-print.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 OPTIONAL)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/zendrik-print.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(TARGET ZendrikDemo)
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/io.github.orvanel.ZendrikDemo.desktop

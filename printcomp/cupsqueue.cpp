@@ -288,6 +288,35 @@ QList<Destination> listDestinations() {
     return result;
 }
 
+namespace {
+DestPtr namedDestination(http_t* http, const QString& queue) {
+    // Queue names never hold '/': anything after it names an instance.
+    const qsizetype slash = queue.indexOf(QLatin1Char('/'));
+    const QByteArray name = queue.left(slash).toUtf8();
+    const QByteArray instance = slash < 0 ? QByteArray() : queue.mid(slash + 1).toUtf8();
+    return DestPtr(cupsGetNamedDest(http, name.isEmpty() ? nullptr : name.constData(),
+                                    instance.isEmpty() ? nullptr : instance.constData()));
+}
+} // namespace
+
+DestinationCheck checkDestination(const QString& queue) {
+    DestinationCheck check;
+    HttpPtr http = connectServer(&check.error);
+    if (!http) {
+        // With no scheduler the printer list holds "Save as PDF" alone: any other name is unknown.
+        check.unknown = true;
+        return check;
+    }
+    httpSetTimeout(http.get(), kSubmitStallS, nullptr, nullptr);
+    if (!namedDestination(http.get(), queue)) {
+        check.error = lastCupsError();
+        check.unknown = cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND;
+        return check;
+    }
+    check.ok = true;
+    return check;
+}
+
 SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSettings& settings) {
     SubmitResult result;
 
@@ -302,12 +331,7 @@ SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSe
         return result;
     httpSetTimeout(http.get(), kSubmitStallS, nullptr, nullptr);
 
-    // Queue names never hold '/': anything after it names an instance.
-    const qsizetype slash = queue.indexOf(QLatin1Char('/'));
-    const QByteArray name = queue.left(slash).toUtf8();
-    const QByteArray instance = slash < 0 ? QByteArray() : queue.mid(slash + 1).toUtf8();
-    DestPtr dest(cupsGetNamedDest(http.get(), name.isEmpty() ? nullptr : name.constData(),
-                                  instance.isEmpty() ? nullptr : instance.constData()));
+    DestPtr dest = namedDestination(http.get(), queue);
     if (!dest) {
         result.error = lastCupsError();
         return result;

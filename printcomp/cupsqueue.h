@@ -33,6 +33,15 @@ struct SubmitResult {
     bool queueStopped = false; // accepted, but the queue is paused: it is held there
 };
 
+struct DestinationCheck {
+    bool ok = false;
+    bool unknown = false; // no such destination, or no scheduler to have one
+    QString error;        // CUPS's own message when !ok
+};
+
+// Asks the scheduler whether it has this destination, before a job is laid out for it.
+DestinationCheck checkDestination(const QString& queue);
+
 // Submits the PDF at pdfPath to the queue as application/pdf. Succeeds only once the spooler
 // has accepted the whole document.
 SubmitResult submitPdf(const QString& queue, const QString& pdfPath, const JobSettings& settings);

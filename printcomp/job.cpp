@@ -155,12 +155,11 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     const QString printer = job.printer.isEmpty() ? defaultPrinterName() : job.printer;
     const bool toPdf = printer == QLatin1String(kSaveAsPdfPrinter);
     if (!toPdf) {
-        bool known = false;
-        for (const auto& dest : cups::listDestinations())
-            known = known || dest.name == printer;
-        if (!known) {
-            return failure(ErrorCode::UnknownPrinter,
-                           QStringLiteral("There is no printer named \"%1\"; nothing was printed.").arg(printer));
+        // Ask before laying out a document nobody will take; the answer is the spooler's own.
+        const cups::DestinationCheck check = cups::checkDestination(printer);
+        if (!check.ok) {
+            return failure(check.unknown ? ErrorCode::UnknownPrinter : ErrorCode::SpoolerFailed,
+                           QStringLiteral("The printer \"%1\" cannot be used: %2").arg(printer, check.error));
         }
     }
 
@@ -259,6 +258,11 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
         if (!result.ok) {
             return failure(ErrorCode::SpoolerFailed,
                            QStringLiteral("The printer \"%1\" did not take the job: %2").arg(printer, result.error));
+        }
+        if (result.queueStopped) {
+            out.notice = QStringLiteral("The printer \"%1\" is stopped: the job waits in its queue until the "
+                                        "printer is resumed.")
+                             .arg(printer);
         }
     }
     out.ok = true;

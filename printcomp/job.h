@@ -16,6 +16,7 @@ struct JobOutcome {
     ErrorCode code = ErrorCode::Internal;
     QString description;
     QString outputPath; // the PDF written, for "Save as PDF"
+    QString notice;     // what a successful job's user should still know, e.g. a stopped queue
 };
 
 // The installed printers (CUPS destinations) followed by "Save as PDF".

@@ -22,11 +22,16 @@
 #include <zlib.h>
 
 // Qt's PDF writer compresses every page at zlib's default level, which measured as a third of
-// all the work of a job. Level 1 compresses text pages nearly as well at a fraction of the cost,
-// so a request for the default level gets level 1; explicit levels are honoured. This definition
-// takes the place of zlib's for the whole process (zlib's own deflateInit_ is a thin wrapper too).
+// all the work of a job. Level 1 compresses text pages nearly as well at a fraction of the cost.
+// This definition takes the place of zlib's deflateInit_ (itself a thin wrapper) for the whole
+// process, so it changes the level only on a thread that is writing one of our PDFs: every
+// other caller in a program that links the component gets exactly what it asked for.
+namespace {
+thread_local int fastDeflateScopes = 0;
+} // namespace
+
 extern "C" int deflateInit_(z_streamp stream, int level, const char* version, int streamSize) {
-    if (level == Z_DEFAULT_COMPRESSION)
+    if (level == Z_DEFAULT_COMPRESSION && fastDeflateScopes > 0)
         level = Z_BEST_SPEED;
     return deflateInit2_(stream, level, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY, version, streamSize);
 }
@@ -73,7 +78,9 @@ QString pdfBaseName(const QString& title) {
     return name.isEmpty() ? QStringLiteral("Untitled") : name;
 }
 
-PdfSink::PdfSink() = default;
+PdfSink::PdfSink() {
+    ++fastDeflateScopes;
+}
 
 PdfSink::~PdfSink() {
     if (painter_.isActive())
@@ -82,6 +89,7 @@ PdfSink::~PdfSink() {
     unnamed_.reset();
     if (unnamedFd_ >= 0)
         ::close(unnamedFd_);
+    --fastDeflateScopes;
 }
 
 QString PdfSink::temporaryPath() const {

@@ -19,6 +19,8 @@ QString pdfFolder();
 // "Untitled" when nothing is left.
 QString pdfBaseName(const QString& title);
 
+// Lives on the one thread that writes the document: while it exists, that thread's page streams
+// are compressed at zlib's fastest level.
 class PdfSink {
 public:
     static constexpr int kResolution = 1200;

@@ -29,6 +29,7 @@ public:
     std::array<std::unique_ptr<ZendrikFont>, kFontRoles> fonts;
     QString exactPdfPath;
     QString lastPdfPath;
+    QString lastNotice;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -67,6 +68,8 @@ public:
                     --pending;
                     if (outcome.ok && !outcome.outputPath.isEmpty())
                         lastPdfPath = outcome.outputPath;
+                    if (outcome.ok)
+                        lastNotice = outcome.notice;
                     if (outcome.ok)
                         emit q.PrintComplete();
                     else
@@ -467,6 +470,10 @@ void setExactPdfPath(Zendrik& component, const QString& path) {
 
 QString lastPdfPath(const Zendrik& component) {
     return component.d->lastPdfPath;
+}
+
+QString lastJobNotice(const Zendrik& component) {
+    return component.d->lastNotice;
 }
 
 } // namespace zendrik

@@ -176,6 +176,7 @@ private:
     friend class ZendrikFont;
     friend void setExactPdfPath(Zendrik& component, const QString& path);
     friend QString lastPdfPath(const Zendrik& component);
+    friend QString lastJobNotice(const Zendrik& component);
     void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
     class Private;
     std::unique_ptr<Private> d;

@@ -14,4 +14,7 @@ void setExactPdfPath(Zendrik& component, const QString& path);
 // The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
 QString lastPdfPath(const Zendrik& component);
 
+// What the last successful job's user should still be told (a stopped queue); empty if nothing.
+QString lastJobNotice(const Zendrik& component);
+
 } // namespace zendrik

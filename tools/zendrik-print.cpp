@@ -149,6 +149,8 @@ int main(int argc, char* argv[]) {
             err() << "Print complete.\n";
         else
             err() << "Print complete: " << QDir::toNativeSeparators(pdf) << "\n";
+        if (const QString notice = zendrik::lastJobNotice(component); !notice.isEmpty())
+            err() << notice << "\n";
         err().flush();
         app.exit(Printed);
     });

@@ -17,6 +17,12 @@ appdir=$(dirname "$(readlink -f "$prefix/bin/zendrik-print")")
 for f in "$appdir/Demo1.txt" "$appdir/Demo2.txt" "$prefix/include/zendrik/zendrik.h"; do
     [ -e "$f" ] || fail "$f is not installed"
 done
+man_page=$prefix/share/man/man1/zendrik-print.1
+[ -f "$man_page" ] || fail "no manual page"
+if command -v man >/dev/null; then
+    rendered=$(man -l "$man_page" 2>&1)
+    grep -q -- "--list-printers" <<<"$rendered" || fail "the manual page does not render"
+fi
 [ -n "$(find "$prefix" -name ZendrikConfig.cmake)" ] || fail "no package configuration installed"
 [ -n "$(find "$prefix" -name libzendrik.a)" ] || fail "the library is not installed"
 if [ -e "$appdir/ZendrikDemo" ]; then
@@ -45,7 +51,8 @@ mkdir "$work/pdf"
 ZENDRIK_PDF_DIR="$work/pdf" QT_QPA_PLATFORM=offscreen "$work/example/print-three-lines" \
     || fail "example program failed"
 [ -f "$work/pdf/Orvanel Demo.pdf" ] || fail "example program wrote no PDF: $(ls "$work/pdf")"
-pdftotext "$work/pdf/Orvanel Demo.pdf" - | grep -q "greatly simplifies" || fail "example PDF lacks its text"
+example_text=$(pdftotext "$work/pdf/Orvanel Demo.pdf" -)
+grep -q "greatly simplifies" <<<"$example_text" || fail "example PDF lacks its text"
 
 # The Debian package and its runtime dependencies.
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null) || fail "cpack failed"
@@ -54,6 +61,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6gui6 libcups2; do
     echo "$depends" | grep -q "$dep" || fail "package does not depend on $dep: $depends"
 done
-dpkg-deb -c "$deb" | grep -q './usr/share/applications/io.github.orvanel.ZendrikDemo.desktop' \
-    || fail "package lacks the desktop entry"
+# (Listings are read whole: with pipefail, grep -q stopping early would fail the pipeline.)
+contents=$(dpkg-deb -c "$deb")
+for f in ./usr/share/applications/io.github.orvanel.ZendrikDemo.desktop ./usr/share/man/man1/zendrik-print.1; do
+    grep -q "$f" <<<"$contents" || fail "package lacks $f"
+done
 echo "1 passed, 0 failed"
