@@ -48,7 +48,9 @@ cmake -S "$source_dir/examples/print-three-lines" -B "$work/example" -G Ninja \
     -DCMAKE_PREFIX_PATH="$prefix" >/dev/null || fail "example does not configure against the package"
 cmake --build "$work/example" >/dev/null || fail "example does not build against the package"
 mkdir "$work/pdf"
-ZENDRIK_PDF_DIR="$work/pdf" QT_QPA_PLATFORM=offscreen "$work/example/print-three-lines" \
+# It prints on the default printer: with no scheduler to ask, that is "Save as PDF".
+CUPS_SERVER="$work/no-scheduler.sock" ZENDRIK_PDF_DIR="$work/pdf" QT_QPA_PLATFORM=offscreen \
+    "$work/example/print-three-lines" \
     || fail "example program failed"
 [ -f "$work/pdf/Orvanel Demo.pdf" ] || fail "example program wrote no PDF: $(ls "$work/pdf")"
 example_text=$(pdftotext "$work/pdf/Orvanel Demo.pdf" -)
