@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 
+#include <algorithm>
+
 namespace zendrik {
 
 namespace {
@@ -40,10 +42,21 @@ struct QtFontMetrics::Role {
     QFont font;
     QFontMetricsF metrics;
     qreal scale;
+    // The vertical metrics are asked for on every line: QFontMetricsF finds its font engine anew
+    // on each call, so they are taken once.
+    qreal ascent;
+    qreal descent;
+    qreal lineHeight;
+    qreal averageCharWidth;
     QHash<QString, qreal> cache;
 
     Role(const QFont& f, const QPaintDevice* device, qreal pointsPerUnit)
-        : font(f, device), metrics(font, device), scale(pointsPerUnit) {}
+        : font(f, device), metrics(font, device), scale(pointsPerUnit), ascent(metrics.ascent() * scale),
+          descent(metrics.descent() * scale),
+          // Some fonts declare a negative leading; lines of them would overlap and the last one
+          // would reach past its band.
+          lineHeight(std::max(metrics.lineSpacing(), metrics.ascent() + metrics.descent()) * scale),
+          averageCharWidth(metrics.averageCharWidth() * scale) {}
 };
 
 QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) {
@@ -69,25 +82,19 @@ qreal QtFontMetrics::advance(FontRole role, QStringView text) const {
 }
 
 qreal QtFontMetrics::ascent(FontRole role) const {
-    const Role& r = *roles_[static_cast<size_t>(role)];
-    return r.metrics.ascent() * r.scale;
+    return roles_[static_cast<size_t>(role)]->ascent;
 }
 
 qreal QtFontMetrics::descent(FontRole role) const {
-    const Role& r = *roles_[static_cast<size_t>(role)];
-    return r.metrics.descent() * r.scale;
+    return roles_[static_cast<size_t>(role)]->descent;
 }
 
 qreal QtFontMetrics::lineHeight(FontRole role) const {
-    const Role& r = *roles_[static_cast<size_t>(role)];
-    // Some fonts declare a negative leading; lines of them would overlap and the last one would
-    // reach past its band.
-    return std::max(r.metrics.lineSpacing(), r.metrics.ascent() + r.metrics.descent()) * r.scale;
+    return roles_[static_cast<size_t>(role)]->lineHeight;
 }
 
 qreal QtFontMetrics::averageCharWidth(FontRole role) const {
-    const Role& r = *roles_[static_cast<size_t>(role)];
-    return r.metrics.averageCharWidth() * r.scale;
+    return roles_[static_cast<size_t>(role)]->averageCharWidth;
 }
 
 QFont QtFontMetrics::font(FontRole role) const {

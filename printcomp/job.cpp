@@ -65,13 +65,20 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
     return spec;
 }
 
+// A laid-out page with the glyphs of its runs, looked up on the layout thread so that the
+// painting thread (the slower of the two) only draws.
+struct PreparedPage {
+    Page page;
+    PageGlyphs glyphs;
+};
+
 // Pages handed from the layout thread to the painting thread; bounded so that memory does not
 // grow with the document.
 class PageQueue {
 public:
     explicit PageQueue(size_t capacity) : capacity_(capacity) {}
 
-    bool push(Page&& page) {
+    bool push(PreparedPage&& page) {
         std::unique_lock lock(mutex_);
         notFull_.wait(lock, [&] { return pages_.size() < capacity_ || cancelled_; });
         if (cancelled_)
@@ -88,7 +95,7 @@ public:
         code_ = code;
         notEmpty_.notify_all();
     }
-    bool pop(Page& page) {
+    bool pop(PreparedPage& page) {
         std::unique_lock lock(mutex_);
         notEmpty_.wait(lock, [&] { return !pages_.empty() || closed_; });
         if (pages_.empty())
@@ -116,7 +123,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable notEmpty_;
     std::condition_variable notFull_;
-    std::deque<Page> pages_;
+    std::deque<PreparedPage> pages_;
     size_t capacity_;
     bool closed_ = false;
     bool cancelled_ = false;
@@ -206,17 +213,20 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     std::thread layoutThread([&] {
         QtFontMetrics metrics(s.fonts);
         LayoutEngine engine(spec, metrics);
+        // This thread's own fonts: Qt's font objects are not shared between threads.
+        GlyphCache glyphCache(metrics.device(), paintResources(s, PdfSink::kResolution));
         Page page;
         while (engine.nextPage(*doc.body, page)) {
-            if (!queue.push(std::move(page)))
+            PreparedPage prepared{std::move(page), {}};
+            prepared.glyphs = glyphCache.glyphsOf(prepared.page);
+            if (!queue.push(std::move(prepared)))
                 return;
         }
         queue.close(engine.error(),
                     doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable);
     });
     const PaintResources resources = paintResources(s, PdfSink::kResolution);
-    GlyphCache glyphCache(sink.device(), resources);
-    Page page;
+    PreparedPage page;
     int number = 0;
     bool paintFailed = false;
     while (queue.pop(page)) {
@@ -227,7 +237,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
             queue.cancel();
             break;
         }
-        paintPage(sink.painter(), page, resources, &glyphCache);
+        paintPage(sink.painter(), page.page, resources, &page.glyphs);
     }
     layoutThread.join();
     if (paintFailed)

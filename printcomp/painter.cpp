@@ -26,6 +26,9 @@ GlyphCache::GlyphCache(const QPaintDevice* device, const PaintResources& resourc
     for (size_t i = 0; i < fonts_.size(); ++i) {
         fonts_[i] = QFont(resources.fonts[i], device);
         rawFonts_[i] = QRawFont::fromFont(fonts_[i]);
+        const QList<quint32> space = rawFonts_[i].glyphIndexesForString(QStringLiteral(" "));
+        spaceGlyph_[i] = space.size() == 1 ? space[0] : 0;
+        dropSpaces_[i] = space.size() == 1 && space[0] != 0 && !fonts_[i].underline();
     }
 }
 
@@ -91,17 +94,21 @@ const GlyphCache::Word& GlyphCache::word(FontRole role, QStringView text) {
     return *words_[r].insert(key, std::move(w));
 }
 
-bool GlyphCache::glyphs(FontRole role, const QString& text, QGlyphRun& run) {
+bool GlyphCache::glyphs(FontRole role, const QString& text, RunGlyphs& run) {
+    run.ready = false;
     // Only scripts that Qt shapes letter by letter; others need whole-run shaping.
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u >= 0x0590 && (u < 0x1E00 || u >= 0x2300))
             return false;
     }
-    QList<quint32> indexes;
-    QList<QPointF> positions;
+    QList<quint32>& indexes = run.indexes;
+    QList<QPointF>& positions = run.positions;
+    indexes.clear();
+    positions.clear();
     indexes.reserve(text.size());
     positions.reserve(text.size());
+    const size_t r = static_cast<size_t>(role);
     qreal x = 0;
     qsizetype start = 0;
     // Words and the spaces after them, shaped separately: kerning across a space is negligible.
@@ -109,28 +116,42 @@ bool GlyphCache::glyphs(FontRole role, const QString& text, QGlyphRun& run) {
         qsizetype end = start;
         while (end < text.size() && text.at(end) != u' ')
             ++end;
+        const qsizetype wordEnd = end;
         while (end < text.size() && text.at(end) == u' ')
             ++end;
         const Word& w = word(role, QStringView(text).mid(start, end - start));
         if (!w.usable)
             return false;
-        for (qsizetype i = 0; i < w.glyphs.size(); ++i) {
+        // Space glyphs draw nothing, yet cost as much as letters in the PDF; the gaps they leave
+        // are what PDF readers take as word breaks. Kept when underlined: the line runs under them.
+        qsizetype count = w.glyphs.size();
+        if (dropSpaces_[r]) {
+            for (qsizetype spaces = end - wordEnd; spaces > 0 && count > 0 && w.glyphs[count - 1] == spaceGlyph_[r];
+                 --spaces)
+                --count;
+        }
+        for (qsizetype i = 0; i < count; ++i) {
             indexes.push_back(w.glyphs[i]);
             positions.push_back(w.positions[i] + QPointF(x, 0));
         }
         x += w.advance;
         start = end;
     }
-    const size_t r = static_cast<size_t>(role);
-    run = QGlyphRun();
-    run.setRawFont(rawFonts_[r]);
-    run.setGlyphIndexes(indexes);
-    run.setPositions(positions);
-    run.setUnderline(fonts_[r].underline());
+    run.ready = true;
     return true;
 }
 
-void paintPage(QPainter& painter, const Page& page, const PaintResources& resources, GlyphCache* cache) {
+PageGlyphs GlyphCache::glyphsOf(const Page& page) {
+    PageGlyphs result(size_t(page.runs.size()));
+    for (qsizetype i = 0; i < page.runs.size(); ++i) {
+        const TextRun& run = page.runs[i];
+        if (!run.rightToLeft)
+            glyphs(run.role, run.text, result[size_t(i)]);
+    }
+    return result;
+}
+
+void paintPage(QPainter& painter, const Page& page, const PaintResources& resources, const PageGlyphs* glyphs) {
     const qreal u = resources.unitsPerPoint;
     painter.save();
     painter.setPen(QPen(Qt::black, kRuleWidth * u));
@@ -146,10 +167,21 @@ void paintPage(QPainter& painter, const Page& page, const PaintResources& resour
     int currentRole = -1;
     Qt::LayoutDirection direction = Qt::LeftToRight;
     painter.setLayoutDirection(direction);
-    QGlyphRun glyphs;
-    for (const TextRun& run : page.runs) {
-        if (cache && !run.rightToLeft && cache->glyphs(run.role, run.text, glyphs)) {
-            painter.drawGlyphRun(run.origin * u, glyphs);
+    // Glyph numbers are the font file's, the same for every thread's engine of that font.
+    std::array<QRawFont, kFontRoles> rawFonts;
+    for (qsizetype i = 0; i < page.runs.size(); ++i) {
+        const TextRun& run = page.runs[i];
+        if (glyphs && size_t(i) < glyphs->size() && (*glyphs)[size_t(i)].ready) {
+            const RunGlyphs& prepared = (*glyphs)[size_t(i)];
+            const size_t r = static_cast<size_t>(run.role);
+            if (!rawFonts[r].isValid())
+                rawFonts[r] = QRawFont::fromFont(QFont(resources.fonts[r], painter.device()));
+            QGlyphRun glyphRun;
+            glyphRun.setRawFont(rawFonts[r]);
+            glyphRun.setGlyphIndexes(prepared.indexes);
+            glyphRun.setPositions(prepared.positions);
+            glyphRun.setUnderline(resources.fonts[r].underline());
+            painter.drawGlyphRun(run.origin * u, glyphRun);
             continue;
         }
         const int role = static_cast<int>(run.role);

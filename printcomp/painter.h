@@ -10,6 +10,7 @@
 #include <QRawFont>
 
 #include <array>
+#include <vector>
 
 namespace zendrik {
 
@@ -21,14 +22,26 @@ struct PaintResources {
 // Fonts of the settings, for a painter on a device of the given resolution.
 PaintResources paintResources(const Settings& settings, int deviceDpi);
 
-// Shaped words, so that a word is shaped once per job rather than once per occurrence. Belongs
-// to the painting thread: the glyphs refer to that thread's font engines.
+// The glyphs of one text run in its role's own font: glyph numbers of the font file and
+// positions from the run's origin, in device units. Plain data, so another thread can make them.
+struct RunGlyphs {
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    bool ready = false; // false: the run needs Qt's full text layout when painted
+};
+// One entry per run of a page, in the page's order.
+using PageGlyphs = std::vector<RunGlyphs>;
+
+// Shaped words, so that a word is shaped once per job rather than once per occurrence. One per
+// thread: it shapes with that thread's font engines.
 class GlyphCache {
 public:
     explicit GlyphCache(const QPaintDevice* device, const PaintResources& resources);
     // The glyphs of a left-to-right run in the role's own font, or false when the run needs Qt's
     // full text layout (font fallback, right-to-left).
-    bool glyphs(FontRole role, const QString& text, QGlyphRun& run);
+    bool glyphs(FontRole role, const QString& text, RunGlyphs& run);
+    // The glyphs of every run of the page.
+    PageGlyphs glyphsOf(const Page& page);
 
 private:
     struct Word {
@@ -42,11 +55,15 @@ private:
     const QPaintDevice* device_;
     std::array<QFont, kFontRoles> fonts_;
     std::array<QRawFont, kFontRoles> rawFonts_;
+    std::array<quint32, kFontRoles> spaceGlyph_{};
+    std::array<bool, kFontRoles> dropSpaces_{};
     std::array<QHash<QString, Word>, kFontRoles> words_;
     Word scratch_;
 };
 
-// With a cache, runs of cached words are drawn as glyph runs; otherwise each run is shaped.
-void paintPage(QPainter& painter, const Page& page, const PaintResources& resources, GlyphCache* cache = nullptr);
+// Runs with ready glyphs are drawn as glyph runs; the others (or all, without glyphs) are shaped
+// here by Qt's text layout.
+void paintPage(QPainter& painter, const Page& page, const PaintResources& resources,
+               const PageGlyphs* glyphs = nullptr);
 
 } // namespace zendrik

@@ -104,6 +104,8 @@ private slots:
     void pageSizes_data();
     void pageSizes();
     void everyBodyWordOnceAndInOrder();
+    void extractedTextKeepsWordBreaks_data();
+    void extractedTextKeepsWordBreaks();
     void fileNamesNeverOverwrite();
     void ligaturesExtractAsTheirLetters();
     void documentFiles_data();
@@ -389,6 +391,40 @@ void TestZendrik::everyBodyWordOnceAndInOrder() {
     for (const QString& font : fonts)
         QVERIFY2(font.contains(QLatin1String(" yes ")), qPrintable(font));
     QVERIFY(fonts.join(u'\n').contains(QLatin1String("DejaVuSerif")));
+}
+
+// Space glyphs are left out of the PDF where nothing is drawn for them: readers must still find
+// every word break, with and without underline, at every font size.
+void TestZendrik::extractedTextKeepsWordBreaks_data() {
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<bool>("underline");
+    QTest::newRow("10 pt") << "10" << false;
+    QTest::newRow("10 pt underlined") << "10" << true;
+    QTest::newRow("6 pt") << "6" << false;
+    QTest::newRow("24 pt") << "24" << false;
+}
+
+void TestZendrik::extractedTextKeepsWordBreaks() {
+    QFETCH(QString, size);
+    QFETCH(bool, underline);
+    QStringList words;
+    static const char* const vocabulary[] = {"a",     "I",       "of",   "tie",     "wolf",
+                                             "jiffy", "illicit", "mmmm", "quantum", "x,"};
+    for (int i = 0; i < 600; ++i)
+        words << QString::fromLatin1(vocabulary[(i * 7 + i / 10) % 10]);
+    Zendrik z;
+    z.setDocTitle(QStringLiteral("Breaks"));
+    z.setDocText(words.join(u' '));
+    z.DocTextFont().setName(QStringLiteral("DejaVu Sans"));
+    z.DocTextFont().setSize(size);
+    z.DocTextFont().setUnderline(underline);
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(z.waitForIdle(60000));
+    QStringList extracted = pdftools::text(dir_->filePath(QStringLiteral("Breaks.pdf")))
+                                .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    QVERIFY(!extracted.isEmpty());
+    QCOMPARE(extracted.takeFirst(), QStringLiteral("Breaks"));
+    QCOMPARE(extracted, words);
 }
 
 void TestZendrik::fileNamesNeverOverwrite() {
