@@ -2,9 +2,11 @@
 """Prints documents with zendrik-print, paps + ps2pdf and enscript + ps2pdf and prints one table:
 MB/s, pages/s, peak RSS and the time from the start of the print to its first page.
 
-Usage: bench.py ZENDRIK_PRINT [WORKDIR]
+Usage: bench.py ZENDRIK_PRINT [WORKDIR] [--large]
 The corpora (1 MB and 10 MB of English prose with long words and tabs; 1 MB with a fifth of its
-paragraphs in other scripts) are made in WORKDIR (default: a temporary folder)."""
+paragraphs in other scripts) are made in WORKDIR (default: a temporary folder).
+--large adds the memory runs of zendrik-print alone: a 1 GB file (the 10 MB corpus a hundred
+times) and one line of 50 MB without a space; they take several minutes."""
 import os
 import re
 import subprocess
@@ -52,9 +54,28 @@ def ps_pages(path):
     return count
 
 
+def large_files(work):
+    """The 1 GB file and the 50 MB line, made once in WORKDIR."""
+    base = os.path.join(work, "corpus-10-0.txt")
+    huge = os.path.join(work, "corpus-1024.txt")
+    if not os.path.exists(huge):
+        with open(base, "rb") as f:
+            chunk = f.read()
+        with open(huge, "wb") as f:
+            while f.tell() < 1024 * 1024 * 1024:
+                f.write(chunk)
+    line = os.path.join(work, "line-50.txt")
+    if not os.path.exists(line):
+        with open(line, "wb") as f:
+            f.write(b"0123456789" * (5 * 1024 * 1024))
+    return [("1 GB English", huge), ("one 50 MB line", line)]
+
+
 def main():
-    zendrik = os.path.abspath(sys.argv[1])
-    work = sys.argv[2] if len(sys.argv) > 2 else tempfile.mkdtemp(prefix="zendrik-bench.")
+    args = [a for a in sys.argv[1:] if a != "--large"]
+    large = "--large" in sys.argv[1:]
+    zendrik = os.path.abspath(args[0])
+    work = args[1] if len(args) > 1 else tempfile.mkdtemp(prefix="zendrik-bench.")
     os.makedirs(work, exist_ok=True)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     rows = []
@@ -88,6 +109,16 @@ def main():
                    "sh", corpus, out])
         if r:
             rows.append((name, "enscript + ps2pdf", size, r[0], pdf_pages(out), r[1], "-"))
+
+    if large:
+        for name, path in large_files(work):
+            size = os.path.getsize(path) / (1024.0 * 1024.0)
+            out = os.path.join(work, "large.pdf")
+            r = timed([zendrik, "--set", "DocFile=" + path, "--set", "PaperSize=9", "--set", "DocTextFont.Size=10",
+                       "--pdf", out], r"^page 1$", env)
+            if r:
+                rows.append((name, "zendrik-print", size, r[0], pdf_pages(out), r[1], "- / %.2f" % r[2]))
+                os.remove(out)
 
     print("| Corpus | Tool | MB/s | pages/s | pages | peak RSS (MB) | first page (s), numbers on / off |")
     print("|---|---|---|---|---|---|---|")

@@ -54,9 +54,19 @@ void printHelp() {
     s.flush();
 }
 
+// Qt warns on every start when the session has no runtime folder (root, cron, CI), which the tool
+// never uses; every other message goes where it would have gone.
+QtMessageHandler defaultHandler = nullptr;
+void filterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    defaultHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    defaultHandler = qInstallMessageHandler(filterMessages);
     // A command-line tool needs no display: fonts and PDF output work offscreen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

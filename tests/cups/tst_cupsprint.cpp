@@ -89,6 +89,7 @@ private slots:
     void printErrors_data();
     void printErrors();
     void unreachableServer();
+    void queueRemovedAfterListing();
     void schedulerKilledDuringJob();
 
     void commandLineListsPrinters();
@@ -324,6 +325,31 @@ void TestCupsPrint::unreachableServer() {
     QCOMPARE(o.complete, 0);
     QCOMPARE(o.errors, 1);
     QVERIFY2(o.description.contains(socket), qPrintable(o.description));
+}
+
+// The printer list is a snapshot: a queue deleted after it was listed must fail with the
+// spooler's own word, not print elsewhere.
+void TestCupsPrint::queueRemovedAfterListing() {
+    const QString queue = QStringLiteral("vanishing-") + run_;
+    const QString ppd = server_.dir + QStringLiteral("/zendrik-test.ppd");
+    const auto added =
+        cupstest::run(QStringLiteral("lpadmin"), {"-p", queue, "-E", "-v", "file:///dev/null", "-P", ppd});
+    QVERIFY2(added.exitCode == 0, qPrintable(added.err));
+    Zendrik z;
+    qint16 count = 0;
+    QVERIFY(z.GetPrinters(count).contains(queue));
+    const auto removed = cupstest::run(QStringLiteral("lpadmin"), {"-x", queue});
+    QVERIFY2(removed.exitCode == 0, qPrintable(removed.err));
+
+    const QString title = QStringLiteral("Removed queue ") + run_;
+    configure(z, title);
+    const Outcome o = printAndWait(z, queue);
+    QCOMPARE(o.complete, 0);
+    QCOMPARE(o.errors, 1);
+    QCOMPARE(o.code, qint32(zendrik::ErrorCode::UnknownPrinter));
+    QVERIFY2(o.description.contains(queue) && o.description.contains(QLatin1String("does not exist")),
+             qPrintable(o.description));
+    QCOMPARE(jobNamed(title), 0);
 }
 
 // A second scheduler is paused (SIGSTOP) as soon as the first page is painted, so that the job

@@ -46,6 +46,45 @@ Outcome printOnce(Zendrik& z, int timeoutMs = 60000) {
     return out;
 }
 
+struct ToolRun {
+    bool started = false;
+    int exitCode = -1;
+    QString err;
+};
+
+// Root reads and writes whatever the permissions say, so the cases about permissions run the
+// command-line front end as an unprivileged user instead.
+ToolRun runAsNobody(const QStringList& args, const QString& pdfDir) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZENDRIK_PDF_DIR"), pdfDir);
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("setpriv"),
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", QStringLiteral(ZENDRIK_PRINT_PATH)} + args);
+    ToolRun run;
+    run.started = p.waitForStarted(10000) && p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    run.exitCode = p.exitCode();
+    run.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return run;
+}
+
+// A folder that the unprivileged user can enter and read, but not write.
+QString openFolder(const QTemporaryDir& parent, const QString& name) {
+    const QString path = parent.filePath(name);
+    QDir().mkdir(path);
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QFile::setPermissions(parent.path(), readable);
+    QFile::setPermissions(path, readable);
+    return path;
+}
+
+bool nobodyCanRunTheTool() {
+    const ToolRun run = runAsNobody({QStringLiteral("--help")}, QDir::tempPath());
+    return run.started && run.exitCode == 0;
+}
+
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -252,8 +291,26 @@ void TestBadInputs::fileRemovedBeforeTheJobStarts() {
 }
 
 void TestBadInputs::fileWithoutReadPermission() {
-    if (geteuid() == 0)
-        QSKIP("root reads files whatever their permissions; run the tests as another user for this case");
+    if (geteuid() == 0) {
+        if (!nobodyCanRunTheTool())
+            QSKIP("running as root, and the build cannot be run by an unprivileged user from here");
+        const QString folder = openFolder(*dataDir_, QStringLiteral("shared"));
+        const QString path = folder + QStringLiteral("/secret.txt");
+        writeFile(path, "secret");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QString out = openFolder(*pdfDir_, QStringLiteral("out"));
+        QVERIFY(QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                               QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                               QFileDevice::ExeOther));
+        const ToolRun run = runAsNobody({QStringLiteral("--set"), QStringLiteral("DocFile=") + path,
+                                         QStringLiteral("--printer"), QStringLiteral("Save as PDF")},
+                                        out);
+        QVERIFY(run.started);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("Permission denied")) && run.err.contains(path), qPrintable(run.err));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        return;
+    }
     const QString path = dataDir_->filePath(QStringLiteral("secret.txt"));
     writeFile(path, "secret");
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
@@ -398,8 +455,21 @@ void TestBadInputs::pdfFolderUnusable() {
         writeFile(file, "x");
         folder = file + QStringLiteral("/pdf");
     } else {
-        if (geteuid() == 0)
-            QSKIP("root writes into read-only folders; the folder under a regular file stands for it");
+        if (geteuid() == 0) {
+            if (!nobodyCanRunTheTool())
+                QSKIP("running as root, and the build cannot be run by an unprivileged user from here");
+            // Root's folder, open to read: read-only for the unprivileged user.
+            folder = openFolder(*dataDir_, QStringLiteral("readonly"));
+            const ToolRun run = runAsNobody({QStringLiteral("--set"), QStringLiteral("DocTitle=Nowhere"),
+                                             QStringLiteral("--set"), QStringLiteral("DocText=text"),
+                                             QStringLiteral("--printer"), QStringLiteral("Save as PDF")},
+                                            folder);
+            QVERIFY(run.started);
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(folder), qPrintable(run.err));
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+            return;
+        }
         folder = dataDir_->filePath(QStringLiteral("readonly"));
         QVERIFY(QDir().mkdir(folder));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
