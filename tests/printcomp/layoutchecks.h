@@ -25,8 +25,8 @@ Laid layOut(zendrik::LayoutSpec spec, const QString& body, const zendrik::FontMe
 // - every run, rule and border on the paper and inside the margins;
 // - each run inside its own part's band; header, title, body, footer, page-number and date bands
 //   apart; rules between the bands;
-// - pages numbered 1..n, "Page N of M" with M = n on every page when page numbers are on (the spec
-//   as laid out, Laid::spec, carries M);
+// - pages numbered 1..n, "Page N of M" with M = n on every page when page numbers are on (the
+//   LayoutSpec as laid out, Laid::spec, carries M);
 // - a body line wholly on one page (inside the body band), no page but the first without body lines.
 QString check(const zendrik::LayoutSpec& spec, const zendrik::FontMetrics& metrics, const QList<zendrik::Page>& pages,
               const QString& body);
