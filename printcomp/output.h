@@ -35,7 +35,6 @@ public:
     bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape, bool unnamed,
                QString& error);
     QPainter& painter() { return painter_; }
-    const QPaintDevice* device() const { return writer_.get(); }
     bool newPage(QString& error);
     // Finishes the PDF; the temporary file is then complete.
     bool end(QString& error);
