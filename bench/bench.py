@@ -93,8 +93,9 @@ def main():
         out = os.path.join(work, "zendrik.pdf")
         r = timed([zendrik] + common + ["--set", "PrintPageNumbers=true", "--pdf", out], r"^page 1$", env)
         if r:
+            pages = pdf_pages(out)
             off = timed([zendrik] + common + ["--set", "PrintPageNumbers=false", "--pdf", out], r"^page 1$", env)
-            rows.append((name, "zendrik-print", size, r[0], pdf_pages(out), r[1],
+            rows.append((name, "zendrik-print", size, r[0], pages, r[1],
                          "%.2f / %.2f" % (r[2], off[2] if off else float("nan"))))
         # Debian's paps (0.6.8) writes PostScript only; its PostScript draws every glyph as a path,
         # which ps2pdf takes many minutes to convert, so paps is timed to PostScript.

@@ -59,12 +59,16 @@ struct QtFontMetrics::Role {
           averageCharWidth(metrics.averageCharWidth() * scale) {}
 };
 
-QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) {
+QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) : fonts_(fonts) {
     for (size_t i = 0; i < roles_.size(); ++i)
         roles_[i] = std::make_unique<Role>(fonts[i].toQFont(), &device_, pointsPerUnit());
 }
 
 QtFontMetrics::~QtFontMetrics() = default;
+
+std::unique_ptr<FontMetrics> QtFontMetrics::clone() const {
+    return std::make_unique<QtFontMetrics>(fonts_);
+}
 
 qreal QtFontMetrics::advance(FontRole role, QStringView text) const {
     Role& r = *roles_[static_cast<size_t>(role)];

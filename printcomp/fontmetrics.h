@@ -28,6 +28,8 @@ public:
     virtual const QPaintDevice* device() const = 0;
     // Points per device unit of device().
     virtual qreal pointsPerUnit() const = 0;
+    // Equal metrics for another thread: an instance is used by one thread at a time.
+    virtual std::unique_ptr<FontMetrics> clone() const = 0;
 };
 
 // A paint device that only reports the resolution of the PDF output, so text is measured exactly as
@@ -56,9 +58,11 @@ public:
     QFont font(FontRole role) const override;
     const QPaintDevice* device() const override { return &device_; }
     qreal pointsPerUnit() const override { return 72.0 / PrintResolutionDevice::kDpi; }
+    std::unique_ptr<FontMetrics> clone() const override;
 
 private:
     struct Role;
+    std::array<FontSpec, kFontRoles> fonts_;
     PrintResolutionDevice device_;
     std::array<std::unique_ptr<Role>, kFontRoles> roles_;
 };

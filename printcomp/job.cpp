@@ -5,6 +5,7 @@
 #include "fontmetrics.h"
 #include "layout.h"
 #include "output.h"
+#include "pagecount.h"
 #include "painter.h"
 #include "zendrik.h"
 
@@ -182,16 +183,13 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
         if (!counting.roomError().isEmpty())
             return failure(ErrorCode::NoRoomForBody, counting.roomError());
         if (s.printPageNumbers) {
-            // "Page N of M" needs M before page 1: a counting pass, then the real one.
-            int count = 0;
-            Page page;
-            while (counting.nextPage(*doc.body, page))
-                ++count;
-            if (!counting.error().isEmpty()) {
-                return failure(doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable,
-                               counting.error());
-            }
-            spec.pageCount = count;
+            // "Page N of M" needs M before page 1: a counting pass (on both cores), then the
+            // real one.
+            const PageCount count = countPages(spec, *doc.body, metrics);
+            if (!count.error.isEmpty())
+                return failure(count.readFailed ? ErrorCode::DocumentUnreadable : ErrorCode::NoRoomForBody,
+                               count.error);
+            spec.pageCount = count.pages;
             if (!openDocument(s, doc, error))
                 return failure(ErrorCode::DocumentUnreadable, error);
         }

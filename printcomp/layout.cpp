@@ -413,6 +413,23 @@ void LayoutEngine::placeFixedParts(Page& page, Bands& bands) const {
     page.bodyBand = QRectF(r.left(), bands.bodyTop, r.width(), yb - bands.bodyTop);
 }
 
+int LayoutEngine::bodyLinesOnPage(int number) const {
+    if (!roomError_.isEmpty())
+        return 0;
+    Page page;
+    page.number = number;
+    Bands bands;
+    placeFixedParts(page, bands);
+    // The same steps as nextPage takes, so that the count is exact to the last rounding.
+    const qreal descent = metrics_.descent(FontRole::Body);
+    const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
+    int lines = 0;
+    for (qreal baseline = bands.bodyTop + metrics_.ascent(FontRole::Body);
+         baseline + descent <= bands.bodyBottom + kEpsilon; baseline += step)
+        ++lines;
+    return lines;
+}
+
 bool LayoutEngine::nextPage(BodySource& body, Page& page) {
     if (!roomError_.isEmpty()) {
         error_ = roomError_;

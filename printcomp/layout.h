@@ -107,6 +107,11 @@ public:
     bool nextPage(BodySource& body, Page& page);
     QString error() const { return error_; }
 
+    // How many body lines page `number` holds (every page after the first holds the same), and
+    // the width the body is broken to: what counting pages needs without laying them out.
+    int bodyLinesOnPage(int number) const;
+    qreal bodyWidth() const { return content_.width(); }
+
 private:
     struct Bands {
         qreal bodyTop = 0;

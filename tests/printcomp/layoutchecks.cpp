@@ -1,5 +1,7 @@
 #include "layoutchecks.h"
 
+#include "pagecount.h"
+
 #include <array>
 
 using namespace zendrik;
@@ -69,6 +71,25 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
         laid.error = QStringLiteral("the counting pass gave %1 pages, the kept pass %2")
                          .arg(spec.pageCount)
                          .arg(laid.pages.size());
+    }
+    if (laid.error.isEmpty()) {
+        // The component counts pages on several threads from the number of body lines alone: it
+        // must agree with laying them out, line for line.
+        LayoutSpec uncounted = spec;
+        uncounted.pageCount = 0;
+        StringBodySource again(body);
+        const PageCount counted = countPages(uncounted, again, metrics, 3);
+        qint64 lines = 0;
+        for (const Page& p : laid.pages)
+            lines += p.bodyLines;
+        if (counted.pages != laid.pages.size() || counted.lines != lines) {
+            laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines %5")
+                             .arg(laid.pages.size())
+                             .arg(lines)
+                             .arg(counted.pages)
+                             .arg(counted.lines)
+                             .arg(counted.error);
+        }
     }
     return laid;
 }

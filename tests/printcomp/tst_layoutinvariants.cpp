@@ -44,6 +44,18 @@ QString bodyText(const QString& which) {
             .repeated(60);
     if (which == u"long word")
         return QStringLiteral("short ") + QString(5000, u'W') + QStringLiteral(" end\rmore\n\nlast");
+    if (which == u"batches") {
+        // Many times the batch the page count hands each thread: short and long paragraphs, one
+        // longer than a batch, other scripts, every kind of line break, no break at the end.
+        QString text;
+        for (int i = 0; i < 60; ++i) {
+            text += demonstrationText() + QStringLiteral("\r\n");
+            text += bodyText(QString::fromLatin1(i % 2 ? "scripts" : "tabs")).left(3000) + u'\r';
+            if (i == 30)
+                text += QStringLiteral("long paragraph ").repeated(9000) + u'\n';
+        }
+        return text + QStringLiteral("the end, without a line break");
+    }
     if (which == u"breaks")
         return QStringLiteral("a\r\nb\nc\rd\n\re\r\r\n\n").repeated(200);
     return QString();
@@ -89,6 +101,9 @@ void TestLayoutInvariants::settingsOfTheWindows_data() {
     QTest::newRow("long word") << "DejaVu Sans" << 28 << 9 << 2 << inch << 1 << true << "long word";
     QTest::newRow("line breaks of every kind") << "DejaVu Sans" << 8 << 9 << 1 << inch << 3 << true << "breaks";
     QTest::newRow("empty body") << "DejaVu Sans" << 10 << 9 << 1 << inch << 1 << true << "";
+    QTest::newRow("many batches") << "DejaVu Sans" << 10 << 9 << 1 << inch << 1 << true << "batches";
+    QTest::newRow("many batches, double, narrow")
+        << "DejaVu Serif" << 12 << 9 << 2 << QList<int>{3000, 1440, 3000, 1440} << 3 << true << "batches";
     QTest::newRow("missing font family") << "No Such Family" << 10 << 9 << 1 << inch << 1 << true << "demo";
 }
 
