@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -183,9 +184,10 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
         if (!counting.roomError().isEmpty())
             return failure(ErrorCode::NoRoomForBody, counting.roomError());
         if (s.printPageNumbers) {
-            // "Page N of M" needs M before page 1: a counting pass (on both cores), then the
-            // real one.
-            const PageCount count = countPages(spec, *doc.body, metrics);
+            // "Page N of M" needs M before page 1: a counting pass (on every core, nothing else
+            // runs yet), then the real one.
+            const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+            const PageCount count = countPages(spec, *doc.body, metrics, cores);
             if (!count.error.isEmpty())
                 return failure(count.readFailed ? ErrorCode::DocumentUnreadable : ErrorCode::NoRoomForBody,
                                count.error);

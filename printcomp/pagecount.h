@@ -18,7 +18,7 @@ struct PageCount {
 // paragraph takes the same number of lines wherever it starts, and every page after the first
 // holds the same number of lines, so paragraphs are broken in batches on `threads` threads, in
 // any order, and only their total is kept. A paragraph is never split between threads.
-PageCount countPages(const LayoutSpec& spec, BodySource& body, const FontMetrics& metrics, int threads = 2);
+PageCount countPages(const LayoutSpec& spec, BodySource& body, const FontMetrics& metrics, int threads);
 
 // Pages for `lines` body lines when the first page holds `first` and every other `others`.
 int pagesForLines(qint64 lines, int first, int others);
