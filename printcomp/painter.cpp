@@ -4,6 +4,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zendrik {
 
@@ -132,7 +133,11 @@ bool GlyphCache::glyphs(FontRole role, const QString& text, RunGlyphs& run) {
         }
         for (qsizetype i = 0; i < count; ++i) {
             indexes.push_back(w.glyphs[i]);
-            positions.push_back(w.positions[i] + QPointF(x, 0));
+            // Whole device units (1/1200 inch), each word's glyphs at the same offsets wherever it
+            // stands: the PDF writer then writes short integers instead of nine digits, which
+            // repeat from one occurrence of a word to the next and so compress well.
+            const QPointF& at = w.positions[i];
+            positions.push_back(QPointF(std::round(at.x()) + std::round(x), std::round(at.y())));
         }
         x += w.advance;
         start = end;
@@ -181,7 +186,8 @@ void paintPage(QPainter& painter, const Page& page, const PaintResources& resour
             glyphRun.setGlyphIndexes(prepared.indexes);
             glyphRun.setPositions(prepared.positions);
             glyphRun.setUnderline(resources.fonts[r].underline());
-            painter.drawGlyphRun(run.origin * u, glyphRun);
+            const QPointF origin = run.origin * u;
+            painter.drawGlyphRun(QPointF(std::round(origin.x()), std::round(origin.y())), glyphRun);
             continue;
         }
         const int role = static_cast<int>(run.role);
