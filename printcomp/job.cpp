@@ -180,9 +180,9 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
 
     {
         QtFontMetrics metrics(s.fonts);
-        LayoutEngine counting(spec, metrics);
-        if (!counting.roomError().isEmpty())
-            return failure(ErrorCode::NoRoomForBody, counting.roomError());
+        const LayoutEngine roomCheck(spec, metrics);
+        if (!roomCheck.roomError().isEmpty())
+            return failure(ErrorCode::NoRoomForBody, roomCheck.roomError());
         if (s.printPageNumbers) {
             // "Page N of M" needs M before page 1: a counting pass (on every core, nothing else
             // runs yet), then the real one.

@@ -88,12 +88,10 @@ PageCount countPages(const LayoutSpec& spec, BodySource& body, const FontMetrics
         count.error = engine.roomError();
         return count;
     }
+    // Without a room error, page 1 (the fullest) holds at least one line.
     const int first = engine.bodyLinesOnPage(1);
     const int others = engine.bodyLinesOnPage(2);
-    if (first <= 0) {
-        count.error = QStringLiteral("The margins leave no room for one line of the body.");
-        return count;
-    }
+    Q_ASSERT(first > 0 && others >= first);
 
     BatchedBody batches(body);
     auto countWith = [&](const FontMetrics& m) {
