@@ -205,7 +205,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     else
         folder = pdfFolder();
     PdfSink sink;
-    if (!sink.begin(folder, spec.title, spec.geometry, s.orientation == 2, toPdf, error))
+    if (!sink.begin(folder, spec.title, spec.geometry, toPdf, error))
         return failure(ErrorCode::OutputFailed, error);
 
     // Layout runs ahead on its own thread while this one paints.
@@ -226,25 +226,27 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
                     doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable);
     });
     const PaintResources resources = paintResources(s, PdfSink::kResolution);
+    PdfFontSet fonts(sink.pdf());
+    PageContentWriter contentWriter(resources, fonts);
     PreparedPage page;
     int number = 0;
-    bool paintFailed = false;
+    bool writeFailed = false;
     while (queue.pop(page)) {
         ++number;
         pageStarting(number);
-        if (number > 1 && !sink.newPage(error)) {
-            paintFailed = true;
+        if (!sink.addPage(contentWriter.content(page.page, sink.pageSize().height(), &page.glyphs), error)) {
+            writeFailed = true;
             queue.cancel();
             break;
         }
-        paintPage(sink.painter(), page.page, resources, &page.glyphs);
     }
     layoutThread.join();
-    if (paintFailed)
+    if (writeFailed)
         return failure(ErrorCode::OutputFailed, error);
     if (!queue.error().isEmpty())
         return failure(queue.code(), queue.error());
-    if (!sink.end(error))
+    fonts.writeFonts();
+    if (!sink.end(fonts.resources(), error))
         return failure(ErrorCode::OutputFailed, error);
 
     JobOutcome out;

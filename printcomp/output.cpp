@@ -3,38 +3,21 @@
 #include "zendrik.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <zlib.h>
-
-// Qt's PDF writer compresses every page at zlib's default level, which measured as a third of
-// all the work of a job. Level 1 compresses text pages nearly as well at a fraction of the cost.
-// This definition takes the place of zlib's deflateInit_ (itself a thin wrapper) for the whole
-// process, so it changes the level only on a thread that is writing one of our PDFs: every
-// other caller in a program that links the component gets exactly what it asked for.
-namespace {
-thread_local int fastDeflateScopes = 0;
-} // namespace
-
-extern "C" int deflateInit_(z_streamp stream, int level, const char* version, int streamSize) {
-    if (level == Z_DEFAULT_COMPRESSION && fastDeflateScopes > 0)
-        level = Z_BEST_SPEED;
-    return deflateInit2_(stream, level, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY, version, streamSize);
-}
 
 namespace zendrik {
 
@@ -78,18 +61,13 @@ QString pdfBaseName(const QString& title) {
     return name.isEmpty() ? QStringLiteral("Untitled") : name;
 }
 
-PdfSink::PdfSink() {
-    ++fastDeflateScopes;
-}
+PdfSink::PdfSink() = default;
 
 PdfSink::~PdfSink() {
-    if (painter_.isActive())
-        painter_.end();
-    writer_.reset();
+    pdf_.reset();
     unnamed_.reset();
     if (unnamedFd_ >= 0)
         ::close(unnamedFd_);
-    --fastDeflateScopes;
 }
 
 QString PdfSink::temporaryPath() const {
@@ -110,8 +88,8 @@ int PdfSink::link(const QString& target) {
     return errno;
 }
 
-bool PdfSink::begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape,
-                    bool unnamed, QString& error) {
+bool PdfSink::begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool unnamed,
+                    QString& error) {
     folder_ = folder;
     const QString nativeFolder = QDir::toNativeSeparators(folder);
     if (!QFileInfo(folder).isDir()) {
@@ -127,7 +105,9 @@ bool PdfSink::begin(const QString& folder, const QString& title, const PageGeome
         }
         if (unnamedFd_ >= 0) {
             unnamed_ = std::make_unique<QFile>();
-            if (!unnamed_->open(unnamedFd_, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+            // Unbuffered: the PDF writer buffers itself, and a full disk is then seen at the write.
+            if (!unnamed_->open(unnamedFd_, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                                QFileDevice::DontCloseHandle)) {
                 error = QStringLiteral("Cannot write the PDF file in \"%1\": %2")
                             .arg(nativeFolder, unnamed_->errorString());
                 return false;
@@ -143,54 +123,41 @@ bool PdfSink::begin(const QString& folder, const QString& title, const PageGeome
             return false;
         }
     }
-    writer_ = std::make_unique<QPdfWriter>(output());
-    writer_->setResolution(kResolution);
-    writer_->setTitle(title);
-    writer_->setCreator(QStringLiteral("Orvanel Zendrik"));
-    QSizeF portrait = geometry.paper;
-    if (landscape)
-        portrait.transpose();
-    const QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::ExactMatch);
-    const QPageLayout layout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
-    if (!writer_->setPageLayout(layout)) {
-        error = QStringLiteral("Cannot write the PDF file: the page size is not accepted.");
-        return false;
-    }
-    if (!painter_.begin(writer_.get())) {
-        error =
-            QStringLiteral("Cannot write the PDF file in \"%1\": the PDF writer could not start.").arg(nativeFolder);
-        return false;
-    }
+    // Whole points, as PDF readers name the standard sizes (595 x 842 for A4).
+    paper_ = QSizeF(std::round(geometry.paper.width()), std::round(geometry.paper.height()));
+    pdf_ = std::make_unique<PdfWriter>(output());
+    pdf_->start(title, QStringLiteral("Orvanel Zendrik"), QDateTime::currentDateTime());
     return true;
 }
 
-// The PDF writer only says that it failed, and the file's own error text is often "Unknown
-// error"; a full disk, the usual cause, is named from the disk itself.
+// The file's own error text is often "Unknown error"; a full disk, the usual cause, is named
+// from the disk itself.
 static QString writeFailure(const QString& folder, QFileDevice* out, const QString& step) {
     QString reason = step;
-    if (out && out->error() != QFileDevice::NoError) {
+    if (out && out->error() != QFileDevice::NoError)
         reason = out->errorString();
-        const QStorageInfo disk(folder);
-        if (disk.isValid() && disk.bytesAvailable() < 65536)
-            reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
-    }
+    const QStorageInfo disk(folder);
+    if (disk.isValid() && disk.bytesAvailable() < 65536)
+        reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
     return QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(QDir::toNativeSeparators(folder), reason);
 }
 
-bool PdfSink::newPage(QString& error) {
-    if (!writer_->newPage()) {
-        error = writeFailure(folder_, output(), QStringLiteral("a new page could not be started."));
+bool PdfSink::addPage(const QByteArray& content, QString& error) {
+    pdf_->addPage(paper_, content);
+    if (pdf_->failed()) {
+        error = writeFailure(folder_, output(), QStringLiteral("a page could not be written."));
         return false;
     }
     return true;
 }
 
-bool PdfSink::end(QString& error) {
-    if (!painter_.end()) {
-        error = writeFailure(folder_, output(), QStringLiteral("the PDF writer could not finish."));
+bool PdfSink::end(const QByteArray& resources, QString& error) {
+    pdf_->finish(resources);
+    if (pdf_->failed()) {
+        error = writeFailure(folder_, output(), QStringLiteral("the file could not be finished."));
         return false;
     }
-    writer_.reset();
+    pdf_.reset();
     QFileDevice* out = output();
     if (!out->flush() || out->error() != QFileDevice::NoError) {
         error = QStringLiteral("Cannot write the PDF file in \"%1\": %2")

@@ -3,9 +3,8 @@
 // its final name only when complete.
 
 #include "pagegeometry.h"
+#include "pdfwriter.h"
 
-#include <QPainter>
-#include <QPdfWriter>
 #include <QString>
 #include <QTemporaryFile>
 
@@ -19,8 +18,6 @@ QString pdfFolder();
 // "Untitled" when nothing is left.
 QString pdfBaseName(const QString& title);
 
-// Lives on the one thread that writes the document: while it exists, that thread's page streams
-// are compressed at zlib's fastest level.
 class PdfSink {
 public:
     static constexpr int kResolution = 1200;
@@ -28,16 +25,18 @@ public:
     PdfSink();
     ~PdfSink(); // removes the temporary file unless committed
 
-    // Creates the file being written in `folder` and starts painting the first page. With
+    // Creates the file being written in `folder` and starts the document. With
     // `unnamed`, the file has no name until it is committed (where the system allows it), so a
     // job interrupted even by a crash leaves nothing behind; otherwise it is a hidden temporary
     // file, which temporaryPath() names.
-    bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool landscape, bool unnamed,
-               QString& error);
-    QPainter& painter() { return painter_; }
-    bool newPage(QString& error);
-    // Finishes the PDF; the temporary file is then complete.
-    bool end(QString& error);
+    bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool unnamed, QString& error);
+    PdfWriter& pdf() { return *pdf_; }
+    // The size of every page, in points.
+    QSizeF pageSize() const { return paper_; }
+    // Adds a page of the document's paper size drawn by `content`.
+    bool addPage(const QByteArray& content, QString& error);
+    // Finishes the PDF with the resources its pages share; the temporary file is then complete.
+    bool end(const QByteArray& resources, QString& error);
     QString temporaryPath() const;
 
     // Gives the finished file its final name: `base`.pdf in `folder`, or " (2)", " (3)" ... added,
@@ -54,8 +53,8 @@ private:
     int unnamedFd_ = -1;
     std::unique_ptr<QFile> unnamed_;
     std::unique_ptr<QTemporaryFile> file_;
-    std::unique_ptr<QPdfWriter> writer_;
-    QPainter painter_;
+    std::unique_ptr<PdfWriter> pdf_;
+    QSizeF paper_;
     QString folder_;
 };
 

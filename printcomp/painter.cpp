@@ -1,6 +1,5 @@
 #include "painter.h"
 
-#include <QPen>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -11,6 +10,8 @@ namespace zendrik {
 namespace {
 constexpr qreal kRuleWidth = 0.5;
 constexpr qreal kBorderWidth = 0.75;
+// Device units a glyph may stand off the place its font's widths give before the PDF says so.
+constexpr qreal kPositionTolerance = 0.5;
 constexpr qsizetype kMaxCachedWords = 65536;
 constexpr qsizetype kMaxCachedWordLength = 48;
 } // namespace
@@ -156,53 +157,165 @@ PageGlyphs GlyphCache::glyphsOf(const Page& page) {
     return result;
 }
 
-void paintPage(QPainter& painter, const Page& page, const PaintResources& resources, const PageGlyphs* glyphs) {
-    const qreal u = resources.unitsPerPoint;
-    painter.save();
-    painter.setPen(QPen(Qt::black, kRuleWidth * u));
-    for (const QLineF& rule : page.rules)
-        painter.drawLine(QLineF(rule.p1() * u, rule.p2() * u));
+PageContentWriter::PageContentWriter(const PaintResources& resources, PdfFontSet& fonts)
+    : resources_(resources), fonts_(fonts) {
+    for (size_t i = 0; i < deviceFonts_.size(); ++i) {
+        deviceFonts_[i] = QFont(resources.fonts[i], &device_);
+        rawFonts_[i] = QRawFont::fromFont(deviceFonts_[i]);
+    }
+}
+
+QByteArray PageContentWriter::content(const Page& page, qreal pageHeight, const PageGlyphs* glyphs) {
+    const qreal u = resources_.unitsPerPoint;
+    out_ = QByteArray();
+    out_.reserve(16384);
+    // Everything is placed in device units from the top left, as glyph positions are.
+    out_.append("q ");
+    pdf::appendReal(out_, 1 / u);
+    out_.append(" 0 0 ");
+    pdf::appendReal(out_, -1 / u);
+    out_.append(" 0 ");
+    pdf::appendReal(out_, pageHeight);
+    out_.append(" cm\n");
+    if (!page.rules.isEmpty()) {
+        pdf::appendReal(out_, kRuleWidth * u);
+        out_.append(" w 2 J\n");
+        for (const QLineF& rule : page.rules) {
+            pdf::appendReal(out_, rule.x1() * u);
+            out_.append(' ');
+            pdf::appendReal(out_, rule.y1() * u);
+            out_.append(" m ");
+            pdf::appendReal(out_, rule.x2() * u);
+            out_.append(' ');
+            pdf::appendReal(out_, rule.y2() * u);
+            out_.append(" l S\n");
+        }
+    }
     if (!page.border.isNull()) {
-        painter.setPen(QPen(Qt::black, kBorderWidth * u));
-        painter.setBrush(Qt::NoBrush);
         const QRectF& b = page.border;
-        painter.drawRect(QRectF(b.topLeft() * u, b.size() * u));
+        pdf::appendReal(out_, kBorderWidth * u);
+        out_.append(" w 0 j\n");
+        pdf::appendReal(out_, b.x() * u);
+        out_.append(' ');
+        pdf::appendReal(out_, b.y() * u);
+        out_.append(' ');
+        pdf::appendReal(out_, b.width() * u);
+        out_.append(' ');
+        pdf::appendReal(out_, b.height() * u);
+        out_.append(" re S\n");
     }
-    painter.setPen(Qt::black);
-    int currentRole = -1;
-    Qt::LayoutDirection direction = Qt::LeftToRight;
-    painter.setLayoutDirection(direction);
-    // Glyph numbers are the font file's, the same for every thread's engine of that font.
-    std::array<QRawFont, kFontRoles> rawFonts;
+    out_.append("BT\n");
+    currentFont_ = nullptr;
+    underlines_.clear();
     for (qsizetype i = 0; i < page.runs.size(); ++i) {
-        const TextRun& run = page.runs[i];
-        if (glyphs && size_t(i) < glyphs->size() && (*glyphs)[size_t(i)].ready) {
-            const RunGlyphs& prepared = (*glyphs)[size_t(i)];
-            const size_t r = static_cast<size_t>(run.role);
-            if (!rawFonts[r].isValid())
-                rawFonts[r] = QRawFont::fromFont(QFont(resources.fonts[r], painter.device()));
-            QGlyphRun glyphRun;
-            glyphRun.setRawFont(rawFonts[r]);
-            glyphRun.setGlyphIndexes(prepared.indexes);
-            glyphRun.setPositions(prepared.positions);
-            glyphRun.setUnderline(resources.fonts[r].underline());
-            const QPointF origin = run.origin * u;
-            painter.drawGlyphRun(QPointF(std::round(origin.x()), std::round(origin.y())), glyphRun);
-            continue;
-        }
-        const int role = static_cast<int>(run.role);
-        if (role != currentRole) {
-            painter.setFont(resources.fonts[static_cast<size_t>(role)]);
-            currentRole = role;
-        }
-        const Qt::LayoutDirection wanted = run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
-        if (wanted != direction) {
-            painter.setLayoutDirection(wanted);
-            direction = wanted;
-        }
-        painter.drawText(run.origin * u, run.text);
+        const bool ready = glyphs && size_t(i) < glyphs->size() && (*glyphs)[size_t(i)].ready;
+        writeRun(page.runs[i], ready ? &(*glyphs)[size_t(i)] : nullptr);
     }
-    painter.restore();
+    out_.append("ET\n");
+    for (const Underline& line : underlines_) {
+        pdf::appendReal(out_, line.from.x());
+        out_.append(' ');
+        pdf::appendReal(out_, line.from.y() - line.thickness / 2);
+        out_.append(' ');
+        pdf::appendReal(out_, line.length);
+        out_.append(' ');
+        pdf::appendReal(out_, line.thickness);
+        out_.append(" re f\n");
+    }
+    out_.append("Q\n");
+    return std::move(out_);
+}
+
+void PageContentWriter::writeRun(const TextRun& run, const RunGlyphs* ready) {
+    const size_t r = static_cast<size_t>(run.role);
+    const QPointF origin = run.origin * resources_.unitsPerPoint;
+    if (ready) {
+        showGlyphs(rawFonts_[r], ready->indexes.constData(), ready->positions.constData(), ready->indexes.size(),
+                   QPointF(std::round(origin.x()), std::round(origin.y())), resources_.fonts[r].underline(),
+                   rawFonts_[r].pixelSize());
+        return;
+    }
+    // Qt's full text layout: fallback fonts for characters the role's font lacks, bidirectional
+    // text, marks placed on their letters.
+    QTextLayout layout(run.text, deviceFonts_[r], &device_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setNumColumns(int(run.text.size()));
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    const QPointF start(line.naturalTextRect().left(), line.y() + line.ascent());
+    for (const QGlyphRun& glyphRun : layout.glyphRuns()) {
+        const QList<quint32> indexes = glyphRun.glyphIndexes();
+        QList<QPointF> positions = glyphRun.positions();
+        for (QPointF& p : positions)
+            p -= start;
+        showGlyphs(glyphRun.rawFont(), indexes.constData(), positions.constData(), indexes.size(), origin,
+                   glyphRun.underline(), rawFonts_[r].pixelSize());
+    }
+}
+
+void PageContentWriter::showGlyphs(const QRawFont& rawFont, const quint32* glyphs, const QPointF* positions,
+                                   qsizetype count, QPointF origin, bool underline, qreal roleSize) {
+    if (count == 0)
+        return;
+    PdfFont& font = fonts_.fontFor(rawFont);
+    // Qt's boxes for characters no font has know no size of their own: they take the run's.
+    const qreal size = rawFont.pixelSize() > 0 ? rawFont.pixelSize() : roleSize;
+    if (&font != currentFont_ || size != currentSize_) {
+        out_.append('/');
+        out_.append(font.resourceName());
+        out_.append(' ');
+        pdf::appendReal(out_, size);
+        out_.append(" Tf\n");
+        currentFont_ = &font;
+        currentSize_ = size;
+    }
+    const qreal unitsPerWidth = size / 1000;
+    qreal left = positions[0].x(), right = left;
+    qsizetype i = 0;
+    // Glyphs on one baseline are shown by one operator: their widths in the font move the pen,
+    // and a number in between corrects it wherever shaping placed a glyph elsewhere (kerning, or
+    // the gap of a space).
+    while (i < count) {
+        const qreal y = positions[i].y();
+        qreal pen = positions[i].x();
+        out_.append("1 0 0 -1 ");
+        pdf::appendReal(out_, origin.x() + pen);
+        out_.append(' ');
+        pdf::appendReal(out_, origin.y() + y);
+        out_.append(" Tm [<");
+        for (; i < count && positions[i].y() == y; ++i) {
+            const qreal x = positions[i].x();
+            const qreal shift = x - pen;
+            if (std::abs(shift) > kPositionTolerance) {
+                const long long adjust = std::llround(-shift / unitsPerWidth);
+                if (adjust != 0) {
+                    out_.append('>');
+                    pdf::appendInt(out_, adjust);
+                    out_.append('<');
+                    pen -= adjust * unitsPerWidth;
+                }
+            }
+            const quint16 code = font.code(glyphs[i]);
+            pdf::appendHex4(out_, code);
+            const qreal advance = font.width(code) * unitsPerWidth;
+            pen += advance;
+            left = std::min(left, x);
+            right = std::max(right, x + advance);
+        }
+        out_.append(">] TJ\n");
+    }
+    if (underline) {
+        underlines_.push_back(Underline{QPointF(origin.x() + left, origin.y() + rawFont.underlinePosition()),
+                                        right - left, std::max<qreal>(1, rawFont.lineThickness())});
+    }
 }
 
 } // namespace zendrik

@@ -1,12 +1,13 @@
 #pragma once
-// Paints a laid-out page. Stateless: decides nothing about layout or pagination.
+// Turns laid-out pages into PDF content. Decides nothing about layout or pagination.
 
+#include "fontmetrics.h"
 #include "layout.h"
+#include "pdffont.h"
 
 #include <QFont>
 #include <QGlyphRun>
 #include <QHash>
-#include <QPainter>
 #include <QRawFont>
 
 #include <array>
@@ -61,9 +62,37 @@ private:
     Word scratch_;
 };
 
-// Runs with ready glyphs are drawn as glyph runs; the others (or all, without glyphs) are shaped
-// here by Qt's text layout.
-void paintPage(QPainter& painter, const Page& page, const PaintResources& resources,
-               const PageGlyphs* glyphs = nullptr);
+// Writes pages as PDF content: the rules and the border, then every run as glyphs of the
+// document's embedded fonts. Runs with ready glyphs are written as they are; the others are shaped
+// here by Qt's text layout (font fallback, right-to-left and complex scripts). One per document,
+// on the thread that writes it.
+class PageContentWriter {
+public:
+    PageContentWriter(const PaintResources& resources, PdfFontSet& fonts);
+
+    // The content of a page of the given height in points.
+    QByteArray content(const Page& page, qreal pageHeight, const PageGlyphs* glyphs = nullptr);
+
+private:
+    struct Underline {
+        QPointF from;
+        qreal length;
+        qreal thickness;
+    };
+    void writeRun(const TextRun& run, const RunGlyphs* ready);
+    // Shows glyphs placed at `positions` from `origin`, in device units.
+    void showGlyphs(const QRawFont& font, const quint32* glyphs, const QPointF* positions, qsizetype count,
+                    QPointF origin, bool underline, qreal roleSize);
+
+    const PaintResources& resources_;
+    PdfFontSet& fonts_;
+    PrintResolutionDevice device_;
+    std::array<QFont, kFontRoles> deviceFonts_;
+    std::array<QRawFont, kFontRoles> rawFonts_;
+    QByteArray out_;
+    PdfFont* currentFont_ = nullptr;
+    qreal currentSize_ = 0;
+    std::vector<Underline> underlines_;
+};
 
 } // namespace zendrik

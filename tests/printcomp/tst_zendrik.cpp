@@ -14,7 +14,6 @@
 
 #include <memory>
 #include <unistd.h>
-#include <zlib.h>
 
 using namespace zendrik;
 
@@ -57,22 +56,6 @@ QString numberedWords(int count) {
     return paragraphs.join(QStringLiteral("\r\n"));
 }
 
-// Deflates `data` at zlib's `level` through deflateInit, as a program linking the component would.
-QByteArray deflated(const QByteArray& data, int level) {
-    z_stream stream{};
-    if (deflateInit(&stream, level) != Z_OK)
-        return {};
-    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = uInt(out.size());
-    const int result = deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return result == Z_STREAM_END ? out : QByteArray();
-}
-
 QStringList pdfWords(const QString& text) {
     static const QRegularExpression word(QStringLiteral("w\\d{5}"));
     QStringList list;
@@ -100,7 +83,6 @@ private slots:
     void printersEndWithSaveAsPdf();
 
     void eventsArriveInOrderAfterPrintDocReturns();
-    void hostProgramKeepsItsCompressionLevel();
     void pageSizes_data();
     void pageSizes();
     void everyBodyWordOnceAndInOrder();
@@ -316,27 +298,6 @@ void TestZendrik::eventsArriveInOrderAfterPrintDocReturns() {
     QCOMPARE(z.pendingJobs(), 0);
     QVERIFY(pdftools::text(dir_->filePath(QStringLiteral("Events.pdf")), info.pages)
                 .contains(QStringLiteral("Page %1 of %1").arg(info.pages)));
-}
-
-// The component writes its pages at zlib's fastest level; the program around it, on its own
-// threads, must still get the level it asks for, also while a job is being written.
-void TestZendrik::hostProgramKeepsItsCompressionLevel() {
-    QByteArray data;
-    for (int i = 0; i < 20000; ++i)
-        data += QByteArray::number((i * 7919) % 1013) + (i % 3 ? " lorem " : " ipsum dolor ");
-    const QByteArray fastest = deflated(data, Z_BEST_SPEED);
-    const QByteArray standard = deflated(data, 6);
-    QVERIFY(!fastest.isEmpty());
-    QVERIFY(fastest != standard);
-
-    Zendrik z;
-    z.setDocTitle(QStringLiteral("Compression"));
-    z.setDocText(numberedWords(20000));
-    z.PrintDoc(QStringLiteral("Save as PDF"));
-    QCOMPARE(deflated(data, Z_DEFAULT_COMPRESSION), standard);
-    QVERIFY(z.waitForIdle(60000));
-    QCOMPARE(deflated(data, Z_DEFAULT_COMPRESSION), standard);
-    QVERIFY(pdftools::info(dir_->filePath(QStringLiteral("Compression.pdf"))).ok);
 }
 
 void TestZendrik::pageSizes_data() {

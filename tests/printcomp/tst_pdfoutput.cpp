@@ -1,0 +1,278 @@
+// The PDF files the component writes itself: their structure, the embedded fonts it builds from
+// glyph outlines, and the text a reader gets back from them.
+
+#include "pdftools.h"
+#include "pdfwriter.h"
+#include "truetype.h"
+#include "zendrik.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace zendrik;
+
+namespace {
+
+// Pixels inside one path but not the other, both filled at `scale` pixels per font unit.
+int differingPixels(const QPainterPath& a, const QPainterPath& b, qreal scale) {
+    const QRectF box = a.boundingRect().united(b.boundingRect()).adjusted(-2, -2, 2, 2);
+    const QSize size((box.size() * scale).toSize());
+    auto fill = [&](const QPainterPath& path) {
+        QImage image(size, QImage::Format_Grayscale8);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.scale(scale, scale);
+        p.translate(-box.topLeft());
+        p.fillPath(path, Qt::black);
+        return image;
+    };
+    const QImage ia = fill(a), ib = fill(b);
+    int differing = 0;
+    for (int y = 0; y < ia.height(); ++y) {
+        const uchar* ra = ia.constScanLine(y);
+        const uchar* rb = ib.constScanLine(y);
+        for (int x = 0; x < ia.width(); ++x)
+            differing += std::abs(int(ra[x]) - int(rb[x])) > 128;
+    }
+    return differing;
+}
+
+int inkPixels(const QImage& image) {
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ink += qGray(image.pixel(x, y)) < 128;
+    }
+    return ink;
+}
+
+} // namespace
+
+class TestPdfOutput : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void numbers_data();
+    void numbers();
+    void outlinesSurviveTheBuiltFont_data();
+    void outlinesSurviveTheBuiltFont();
+    void crossReferencesPointAtTheirObjects();
+    void textComesBackInEveryScript();
+    void manyDifferentGlyphsComeBack();
+    void charactersNoFontHasShowAsBoxes();
+
+private:
+    // Prints `text` in `family` to "<title>.pdf" and returns its path, empty on failure.
+    QString print(const QString& title, const QString& text, const QString& family = QString(),
+                  bool pageNumbers = false);
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestPdfOutput::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    qputenv("ZENDRIK_PDF_DIR", dir_->path().toLocal8Bit());
+}
+
+void TestPdfOutput::cleanup() {
+    qunsetenv("ZENDRIK_PDF_DIR");
+    dir_.reset();
+}
+
+QString TestPdfOutput::print(const QString& title, const QString& text, const QString& family, bool pageNumbers) {
+    Zendrik z;
+    z.setDocTitle(title);
+    z.setDocText(text);
+    z.setPrintPageNumbers(pageNumbers);
+    if (!family.isEmpty())
+        z.DocTextFont().setName(family);
+    QStringList errors;
+    connect(&z, &Zendrik::PrintError, this, [&](qint32, const QString& description) { errors << description; });
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    if (!z.waitForIdle(120000) || !errors.isEmpty()) {
+        qWarning() << errors;
+        return {};
+    }
+    const QString path =
+        dir_->filePath((title.isEmpty() ? QStringLiteral("Untitled") : title) + QStringLiteral(".pdf"));
+    return QFile::exists(path) ? path : QString();
+}
+
+void TestPdfOutput::numbers_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("whole") << 842.0 << QByteArray("842");
+    QTest::newRow("negative whole") << -12.0 << QByteArray("-12");
+    QTest::newRow("fraction") << 0.06 << QByteArray("0.06");
+    QTest::newRow("negative fraction") << -0.4 << QByteArray("-0.4");
+    QTest::newRow("rounded to thousandths") << 841.8897 << QByteArray("841.89");
+    QTest::newRow("rounds up to whole") << 2.9996 << QByteArray("3");
+    QTest::newRow("tiny negative is zero") << -0.0004 << QByteArray("0");
+    QTest::newRow("not a number") << qQNaN() << QByteArray("0");
+}
+
+void TestPdfOutput::numbers() {
+    QFETCH(double, value);
+    QFETCH(QByteArray, written);
+    QByteArray out;
+    pdf::appendReal(out, value);
+    QCOMPARE(out, written);
+}
+
+void TestPdfOutput::outlinesSurviveTheBuiltFont_data() {
+    QTest::addColumn<QPainterPath>("outline");
+    QTest::addColumn<int>("advance");
+
+    QPainterPath square;
+    square.addRect(100, -700, 500, 700);
+    QTest::newRow("square") << square << 700;
+
+    // Cubic curves, approximated by quadratic ones; a hole that must stay a hole.
+    QPainterPath ring;
+    ring.addEllipse(QPointF(400, -350), 350, 350);
+    ring.addEllipse(QPointF(400, -350), 200, 200);
+    QTest::newRow("ring") << ring << 800;
+
+    // Real glyphs: quadratic outlines of a TrueType font, cubic ones of a CFF font.
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans")}) {
+        QFont font(family);
+        QRawFont raw = QRawFont::fromFont(font);
+        if (!raw.isValid() || !raw.familyName().startsWith(family))
+            continue;
+        raw.setPixelSize(raw.unitsPerEm());
+        for (const QString& letters : {QStringLiteral("g"), QStringLiteral("&"), QStringLiteral("B")}) {
+            const quint32 glyph = raw.glyphIndexesForString(letters).value(0);
+            QPointF advance;
+            raw.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
+            QTest::newRow(qPrintable(family + u' ' + letters)) << raw.pathForGlyph(glyph) << qRound(advance.x());
+        }
+    }
+}
+
+void TestPdfOutput::outlinesSurviveTheBuiltFont() {
+    QFETCH(QPainterPath, outline);
+    QFETCH(int, advance);
+    std::vector<OutlineGlyph> glyphs(2);
+    glyphs[1].path = outline;
+    glyphs[1].advance = advance;
+    TrueTypeMetrics metrics;
+    metrics.unitsPerEm = 1000;
+    const QByteArray program = buildTrueType(glyphs, metrics);
+
+    QRawFont built(program, 1000);
+    QVERIFY(built.isValid());
+    QPointF builtAdvance;
+    const quint32 glyph = 1;
+    QVERIFY(built.advancesForGlyphIndexes(&glyph, &builtAdvance, 1, QRawFont::UseDesignMetrics));
+    QCOMPARE(qRound(builtAdvance.x()), advance);
+    const QPainterPath back = built.pathForGlyph(1);
+    QVERIFY(!back.isEmpty());
+    // At a tenth of a pixel per unit, only pixels on the edges may differ.
+    const qreal scale = 0.1;
+    const int area = differingPixels(outline, QPainterPath(), scale);
+    const int differing = differingPixels(outline, back, scale);
+    QVERIFY2(differing * 50 < area, qPrintable(QStringLiteral("%1 of %2 pixels differ").arg(differing).arg(area)));
+}
+
+// PDF readers quietly rebuild a broken cross-reference table, so reading the file back would
+// not notice one: every entry must point at its own object.
+void TestPdfOutput::crossReferencesPointAtTheirObjects() {
+    QString text;
+    for (int i = 0; i < 3000; ++i)
+        text += QStringLiteral("word%1 ").arg(i);
+    const QString path = print(QStringLiteral("Cross references"), text, QString(), true);
+    QVERIFY(!path.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(pdf.startsWith("%PDF-1.4\n"));
+    QVERIFY(pdf.endsWith("%%EOF\n"));
+    const qsizetype start = pdf.lastIndexOf("startxref\n");
+    QVERIFY(start > 0);
+    const qsizetype xref = pdf.mid(start + 10).split('\n').first().toLongLong();
+    QVERIFY(pdf.mid(xref).startsWith("xref\n0 "));
+    const QList<QByteArray> lines = pdf.mid(xref).split('\n');
+    const int count = lines[1].split(' ')[1].toInt();
+    QVERIFY(count > 10);
+    QCOMPARE(lines[2], QByteArray("0000000000 65535 f "));
+    for (int object = 1; object < count; ++object) {
+        const QByteArray& entry = lines[2 + object];
+        QCOMPARE(entry.size(), 19); // 20 bytes with the line feed
+        QVERIFY(entry.endsWith(" 00000 n "));
+        const qsizetype offset = entry.left(10).toLongLong();
+        QVERIFY2(pdf.mid(offset).startsWith(QByteArray::number(object) + " 0 obj\n"), entry.constData());
+    }
+    QVERIFY(lines[2 + count].startsWith("trailer"));
+    QVERIFY(pdf.contains("/Size " + QByteArray::number(count) + ' '));
+    QVERIFY(pdftools::text(path).simplified().contains(QStringLiteral("word2998 word2999")));
+}
+
+void TestPdfOutput::textComesBackInEveryScript() {
+    const QStringList lines = {
+        QStringLiteral("Latin: naïve café, Œuvre façade Ærø 1½ €5"),
+        QStringLiteral("Greek: Καλημέρα κόσμε"),
+        QStringLiteral("Cyrillic: Съешь же ещё этих булок"),
+        QStringLiteral("Hebrew: שלום עולם"),
+        QStringLiteral("Arabic: مرحبا بالعالم"),
+    };
+    const QString path = print(QStringLiteral("Scripts"), lines.join(QStringLiteral("\r\n")), "DejaVu Sans");
+    QVERIFY(!path.isEmpty());
+    // Readers give Arabic letters in the forms drawn; their compatibility forms are the letters.
+    QString text = pdftools::text(path).normalized(QString::NormalizationForm_KC);
+    text.remove(QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}]")));
+    for (const QString& line : lines) {
+        for (const QString& word : line.split(u' ')) {
+            const QString normal = word.normalized(QString::NormalizationForm_KC);
+            QVERIFY2(text.contains(normal), qPrintable(word + QStringLiteral(" missing from: ") + text));
+        }
+    }
+    for (const QString& font : pdftools::fonts(path))
+        QVERIFY2(font.contains(QRegularExpression(QStringLiteral("yes +yes +yes"))), qPrintable(font));
+}
+
+// More glyphs than one byte can number, and more than one block of the map back to text.
+void TestPdfOutput::manyDifferentGlyphsComeBack() {
+    QString text;
+    QRawFont raw = QRawFont::fromFont(QFont(QStringLiteral("DejaVu Sans")));
+    int count = 0;
+    for (char32_t c = 0x100; c < 0x500 && count < 600; ++c) {
+        const QChar ch{char16_t(c)};
+        if (!ch.isLetter() || !raw.supportsCharacter(ch))
+            continue;
+        text.append(ch);
+        if (++count % 20 == 0)
+            text.append(u' ');
+    }
+    QVERIFY(count >= 400);
+    const QString path = print(QStringLiteral("Many glyphs"), text, QStringLiteral("DejaVu Sans"));
+    QVERIFY(!path.isEmpty());
+    const QString back = pdftools::text(path).simplified().remove(u' ');
+    QCOMPARE(back, QStringLiteral("Manyglyphs") + QString(text).remove(u' '));
+}
+
+void TestPdfOutput::charactersNoFontHasShowAsBoxes() {
+    // No font installed for the test covers Devanagari; the page has nothing else on it.
+    const QString path = print(QString(), QStringLiteral("नमस्ते नमस्ते"), QStringLiteral("DejaVu Sans"));
+    QVERIFY(!path.isEmpty());
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                                              QStringLiteral("-singlefile"), path, dir_->filePath("boxes")});
+    QVERIFY(render.waitForFinished(60000));
+    QCOMPARE(render.exitCode(), 0);
+    const QImage page(dir_->filePath(QStringLiteral("boxes.png")));
+    QVERIFY(!page.isNull());
+    QVERIFY(inkPixels(page) > 50);
+}
+
+QTEST_MAIN(TestPdfOutput)
+#include "tst_pdfoutput.moc"
