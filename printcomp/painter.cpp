@@ -12,6 +12,8 @@ constexpr qreal kRuleWidth = 0.5;
 constexpr qreal kBorderWidth = 0.75;
 // Device units a glyph may stand off the place its font's widths give before the PDF says so.
 constexpr qreal kPositionTolerance = 0.5;
+// Stroke width of glyphs made bold, in ems.
+constexpr qreal kSyntheticBoldStroke = 1.0 / 24;
 constexpr qsizetype kMaxCachedWords = 65536;
 constexpr qsizetype kMaxCachedWordLength = 48;
 } // namespace
@@ -274,6 +276,14 @@ void PageContentWriter::showGlyphs(const QRawFont& rawFont, const quint32* glyph
         out_.append(' ');
         pdf::appendReal(out_, size);
         out_.append(" Tf\n");
+        if (font.syntheticBold()) {
+            // Filled and stroked, as much wider as Qt's emboldening makes glyphs on screen.
+            out_.append("2 Tr ");
+            pdf::appendReal(out_, size * kSyntheticBoldStroke);
+            out_.append(" w\n");
+        } else if (currentFont_ && currentFont_->syntheticBold()) {
+            out_.append("0 Tr\n");
+        }
         currentFont_ = &font;
         currentSize_ = size;
     }

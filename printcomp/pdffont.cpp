@@ -61,6 +61,28 @@ QByteArray postScriptName(const QRawFont& font) {
     return name;
 }
 
+quint32 bigEndian(const QByteArray& table, qsizetype at, int bytes) {
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | (at + i < table.size() ? quint8(table[at + i]) : 0u);
+    return value;
+}
+
+// Qt makes a regular face bold where no bold one is installed, but its outlines stay regular:
+// the same rule as Qt's (a bold weight asked for, the face neither bold nor of fixed pitch).
+bool isSyntheticBold(const QRawFont& font) {
+    if (font.weight() < QFont::Bold)
+        return false;
+    const QByteArray head = font.fontTable("head");
+    const QByteArray os2 = font.fontTable("OS/2");
+    const QByteArray post = font.fontTable("post");
+    if (head.size() < 46 || os2.size() < 6 || post.size() < 16)
+        return false;
+    const bool boldFace = (bigEndian(head, 44, 2) & 1) != 0 || bigEndian(os2, 4, 2) >= QFont::Bold;
+    const bool fixedPitch = bigEndian(post, 12, 4) != 0;
+    return !boldFace && !fixedPitch;
+}
+
 QPainterPath hollowBox(qreal advance, qreal height) {
     if (advance <= 0 || height <= 0)
         return {};
@@ -90,6 +112,7 @@ PdfFont::PdfFont(const QRawFont& font, int objectNumber, int index)
     // Qt's stand-in for characters no installed font has is no font file and has no size: its
     // glyphs are drawn as hollow boxes, so that the reader sees something is missing.
     boxes_ = font.pixelSize() <= 0 && font.fontTable("head").isEmpty();
+    syntheticBold_ = isSyntheticBold(font);
     if (!boxes_)
         em_.setPixelSize(unitsPerEm_);
     glyphs_.push_back(0);

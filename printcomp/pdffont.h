@@ -26,6 +26,9 @@ public:
     // The advance of a code, in thousandths of the font size, as the PDF states it.
     int width(quint16 code) const { return widths_[code]; }
 
+    // A regular face standing in for a bold one: its glyphs are drawn with an outline stroke.
+    bool syntheticBold() const { return syntheticBold_; }
+
     int objectNumber() const { return object_; }
     const QByteArray& resourceName() const { return resourceName_; }
     // Writes the font program, its metrics and the map back to text.
@@ -38,6 +41,7 @@ private:
     QRawFont em_; // one pixel per font unit: outlines and advances in font units
     int unitsPerEm_;
     bool boxes_ = false;
+    bool syntheticBold_ = false;
     std::vector<quint16> codes_;  // by glyph number of the face; 0: not used yet (but glyph 0)
     std::vector<quint32> glyphs_; // by code; code 0 is the face's glyph 0
     std::vector<int> advances_;   // by code, font units

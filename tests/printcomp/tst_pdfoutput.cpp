@@ -70,11 +70,14 @@ private slots:
     void textComesBackInEveryScript();
     void manyDifferentGlyphsComeBack();
     void charactersNoFontHasShowAsBoxes();
+    void stylesMadeUpForARegularFaceShow();
 
 private:
     // Prints `text` in `family` to "<title>.pdf" and returns its path, empty on failure.
     QString print(const QString& title, const QString& text, const QString& family = QString(),
-                  bool pageNumbers = false);
+                  bool pageNumbers = false, bool bold = false, bool italic = false);
+    // Page 1 at 100 dpi.
+    QImage render(const QString& pdf);
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
@@ -89,13 +92,16 @@ void TestPdfOutput::cleanup() {
     dir_.reset();
 }
 
-QString TestPdfOutput::print(const QString& title, const QString& text, const QString& family, bool pageNumbers) {
+QString TestPdfOutput::print(const QString& title, const QString& text, const QString& family, bool pageNumbers,
+                             bool bold, bool italic) {
     Zendrik z;
     z.setDocTitle(title);
     z.setDocText(text);
     z.setPrintPageNumbers(pageNumbers);
     if (!family.isEmpty())
         z.DocTextFont().setName(family);
+    z.DocTextFont().setBold(bold);
+    z.DocTextFont().setItalic(italic);
     QStringList errors;
     connect(&z, &Zendrik::PrintError, this, [&](qint32, const QString& description) { errors << description; });
     z.PrintDoc(QStringLiteral("Save as PDF"));
@@ -264,14 +270,49 @@ void TestPdfOutput::charactersNoFontHasShowAsBoxes() {
     // No font installed for the test covers Devanagari; the page has nothing else on it.
     const QString path = print(QString(), QStringLiteral("नमस्ते नमस्ते"), QStringLiteral("DejaVu Sans"));
     QVERIFY(!path.isEmpty());
-    QProcess render;
-    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
-                                              QStringLiteral("-singlefile"), path, dir_->filePath("boxes")});
-    QVERIFY(render.waitForFinished(60000));
-    QCOMPARE(render.exitCode(), 0);
-    const QImage page(dir_->filePath(QStringLiteral("boxes.png")));
+    const QImage page = render(path);
     QVERIFY(!page.isNull());
     QVERIFY(inkPixels(page) > 50);
+}
+
+// Only a regular face is installed of this family: Qt makes bold and italic ones up, and the
+// print shows them as Qt's text on screen does.
+void TestPdfOutput::stylesMadeUpForARegularFaceShow() {
+    const QString family = QStringLiteral("DejaVu Math TeX Gyre");
+    if (QRawFont::fromFont(QFont(family)).fontTable("head").isEmpty())
+        QSKIP("DejaVu Math TeX Gyre is not installed");
+    const QString text = QStringLiteral("Heavy lines of bold letters and slanted ones.");
+    // Untitled, so that only the body differs; each file is rendered before the next is printed.
+    const QImage regular = render(print(QString(), text, family));
+    QVERIFY(QFile::remove(dir_->filePath(QStringLiteral("Untitled.pdf"))));
+    const QImage bold = render(print(QString(), text, family, false, true));
+    QVERIFY(QFile::remove(dir_->filePath(QStringLiteral("Untitled.pdf"))));
+    const QImage italic = render(print(QString(), text, family, false, false, true));
+    QVERIFY(!regular.isNull() && !bold.isNull() && !italic.isNull());
+    const int regularInk = inkPixels(regular);
+    QVERIFY2(inkPixels(bold) * 10 > regularInk * 12,
+             qPrintable(QStringLiteral("bold %1, regular %2").arg(inkPixels(bold)).arg(regularInk)));
+    QImage slanted = italic.convertToFormat(QImage::Format_Grayscale8);
+    QImage upright = regular.convertToFormat(QImage::Format_Grayscale8);
+    int moved = 0;
+    for (int y = 0; y < upright.height(); ++y) {
+        for (int x = 0; x < upright.width(); ++x)
+            moved += (qGray(slanted.pixel(x, y)) < 128) != (qGray(upright.pixel(x, y)) < 128);
+    }
+    QVERIFY2(moved * 4 > regularInk, qPrintable(QStringLiteral("%1 of %2 pixels moved").arg(moved).arg(regularInk)));
+}
+
+QImage TestPdfOutput::render(const QString& pdf) {
+    if (pdf.isEmpty())
+        return {};
+    const QString base = pdf.chopped(4) + QStringLiteral("-page");
+    QProcess pdftoppm;
+    pdftoppm.start(QStringLiteral("pdftoppm"),
+                   {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                    QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf, base});
+    if (!pdftoppm.waitForFinished(60000) || pdftoppm.exitCode() != 0)
+        return {};
+    return QImage(base + QStringLiteral(".png"));
 }
 
 QTEST_MAIN(TestPdfOutput)
