@@ -68,13 +68,13 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
 }
 
 // A laid-out page with the glyphs of its runs, looked up on the layout thread so that the
-// painting thread (the slower of the two) only draws.
+// writing thread only writes them.
 struct PreparedPage {
     Page page;
     PageGlyphs glyphs;
 };
 
-// Pages handed from the layout thread to the painting thread; bounded so that memory does not
+// Pages handed from the layout thread to the writing thread; bounded so that memory does not
 // grow with the document.
 class PageQueue {
 public:
@@ -208,7 +208,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     if (!sink.begin(folder, spec.title, spec.geometry, toPdf, error))
         return failure(ErrorCode::OutputFailed, error);
 
-    // Layout runs ahead on its own thread while this one paints.
+    // Layout runs ahead on its own thread while this one writes the PDF.
     PageQueue queue(4);
     std::thread layoutThread([&] {
         QtFontMetrics metrics(s.fonts);

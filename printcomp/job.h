@@ -1,5 +1,5 @@
 #pragma once
-// Runs one print job on the calling thread: layout, painting and output.
+// Runs one print job on the calling thread: layout, writing the PDF and output.
 
 #include "settings.h"
 #include "zendrikmembers.h"

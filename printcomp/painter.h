@@ -20,7 +20,7 @@ struct PaintResources {
     qreal unitsPerPoint = 1.0;           // device units per point
 };
 
-// Fonts of the settings, for a painter on a device of the given resolution.
+// Fonts of the settings, for output at the given resolution.
 PaintResources paintResources(const Settings& settings, int deviceDpi);
 
 // The glyphs of one text run in its role's own font: glyph numbers of the font file and
@@ -28,7 +28,7 @@ PaintResources paintResources(const Settings& settings, int deviceDpi);
 struct RunGlyphs {
     QList<quint32> indexes;
     QList<QPointF> positions;
-    bool ready = false; // false: the run needs Qt's full text layout when painted
+    bool ready = false; // false: the run needs Qt's full text layout when written
 };
 // One entry per run of a page, in the page's order.
 using PageGlyphs = std::vector<RunGlyphs>;
