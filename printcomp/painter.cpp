@@ -173,23 +173,15 @@ QByteArray PageContentWriter::content(const Page& page, qreal pageHeight, const 
     out_.reserve(16384);
     // Everything is placed in device units from the top left, as glyph positions are.
     out_.append("q ");
-    pdf::appendReal(out_, 1 / u);
-    out_.append(" 0 0 ");
-    pdf::appendReal(out_, -1 / u);
-    out_.append(" 0 ");
-    pdf::appendReal(out_, pageHeight);
+    pdf::appendReals(out_, {1 / u, 0, 0, -1 / u, 0, pageHeight});
     out_.append(" cm\n");
     if (!page.rules.isEmpty()) {
         pdf::appendReal(out_, kRuleWidth * u);
         out_.append(" w 2 J\n");
         for (const QLineF& rule : page.rules) {
-            pdf::appendReal(out_, rule.x1() * u);
-            out_.append(' ');
-            pdf::appendReal(out_, rule.y1() * u);
+            pdf::appendReals(out_, {rule.x1() * u, rule.y1() * u});
             out_.append(" m ");
-            pdf::appendReal(out_, rule.x2() * u);
-            out_.append(' ');
-            pdf::appendReal(out_, rule.y2() * u);
+            pdf::appendReals(out_, {rule.x2() * u, rule.y2() * u});
             out_.append(" l S\n");
         }
     }
@@ -197,13 +189,7 @@ QByteArray PageContentWriter::content(const Page& page, qreal pageHeight, const 
         const QRectF& b = page.border;
         pdf::appendReal(out_, kBorderWidth * u);
         out_.append(" w 0 j\n");
-        pdf::appendReal(out_, b.x() * u);
-        out_.append(' ');
-        pdf::appendReal(out_, b.y() * u);
-        out_.append(' ');
-        pdf::appendReal(out_, b.width() * u);
-        out_.append(' ');
-        pdf::appendReal(out_, b.height() * u);
+        pdf::appendReals(out_, {b.x() * u, b.y() * u, b.width() * u, b.height() * u});
         out_.append(" re S\n");
     }
     out_.append("BT\n");
@@ -215,13 +201,7 @@ QByteArray PageContentWriter::content(const Page& page, qreal pageHeight, const 
     }
     out_.append("ET\n");
     for (const Underline& line : underlines_) {
-        pdf::appendReal(out_, line.from.x());
-        out_.append(' ');
-        pdf::appendReal(out_, line.from.y() - line.thickness / 2);
-        out_.append(' ');
-        pdf::appendReal(out_, line.length);
-        out_.append(' ');
-        pdf::appendReal(out_, line.thickness);
+        pdf::appendReals(out_, {line.from.x(), line.from.y() - line.thickness / 2, line.length, line.thickness});
         out_.append(" re f\n");
     }
     out_.append("Q\n");
@@ -297,9 +277,7 @@ void PageContentWriter::showGlyphs(const QRawFont& rawFont, const quint32* glyph
         const qreal y = positions[i].y();
         qreal pen = positions[i].x();
         out_.append("1 0 0 -1 ");
-        pdf::appendReal(out_, origin.x() + pen);
-        out_.append(' ');
-        pdf::appendReal(out_, origin.y() + y);
+        pdf::appendReals(out_, {origin.x() + pen, origin.y() + y});
         out_.append(" Tm [<");
         for (; i < count && positions[i].y() == y; ++i) {
             const qreal x = positions[i].x();

@@ -49,6 +49,16 @@ void appendReal(QByteArray& out, double value) {
     out.append(buf, digits);
 }
 
+void appendReals(QByteArray& out, std::initializer_list<double> values) {
+    bool first = true;
+    for (const double v : values) {
+        if (!first)
+            out.append(' ');
+        appendReal(out, v);
+        first = false;
+    }
+}
+
 void appendHex4(QByteArray& out, unsigned value) {
     static const char digits[] = "0123456789ABCDEF";
     const char buf[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],

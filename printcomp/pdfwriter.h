@@ -8,6 +8,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <initializer_list>
 #include <vector>
 
 namespace zendrik {
@@ -17,6 +18,8 @@ namespace pdf {
 void appendInt(QByteArray& out, long long value);
 // Up to three decimals, without trailing zeros.
 void appendReal(QByteArray& out, double value);
+// Numbers separated by spaces, as operands.
+void appendReals(QByteArray& out, std::initializer_list<double> values);
 // A 16-bit value as four hexadecimal digits.
 void appendHex4(QByteArray& out, unsigned value);
 // A text string as UTF-16BE in hexadecimal, readable whatever the script.

@@ -158,6 +158,19 @@ struct GlyphData {
     int contours = 0;
 };
 
+// One coordinate as a delta from the last point; returns its flag bits. `shortBit` says one byte;
+// `sameBit` then says positive, and without it says unchanged (no bytes at all).
+int encodeDelta(int delta, int shortBit, int sameBit, Bytes& out) {
+    if (delta == 0)
+        return sameBit;
+    if (std::abs(delta) < 256) {
+        out.u8(std::abs(delta));
+        return shortBit | (delta > 0 ? sameBit : 0);
+    }
+    out.i16(delta);
+    return 0;
+}
+
 // A simple glyph: contour ends, no instructions, then flags and coordinates as deltas, short
 // where they fit in a byte.
 GlyphData encodeGlyph(const QPainterPath& path) {
@@ -189,23 +202,8 @@ GlyphData encodeGlyph(const QPainterPath& path) {
     for (const Contour& c : contours) {
         for (const Point& p : c) {
             int flag = p.onCurve ? 0x01 : 0x00;
-            const int dx = p.x - lastX, dy = p.y - lastY;
-            if (dx == 0) {
-                flag |= 0x10;
-            } else if (std::abs(dx) < 256) {
-                flag |= 0x02 | (dx > 0 ? 0x10 : 0);
-                xs.u8(std::abs(dx));
-            } else {
-                xs.i16(dx);
-            }
-            if (dy == 0) {
-                flag |= 0x20;
-            } else if (std::abs(dy) < 256) {
-                flag |= 0x04 | (dy > 0 ? 0x20 : 0);
-                ys.u8(std::abs(dy));
-            } else {
-                ys.i16(dy);
-            }
+            flag |= encodeDelta(p.x - lastX, 0x02, 0x10, xs);
+            flag |= encodeDelta(p.y - lastY, 0x04, 0x20, ys);
             flags.append(char(flag));
             lastX = p.x;
             lastY = p.y;
