@@ -46,9 +46,12 @@ QString familyName(const QByteArray& names) {
     return fallback;
 }
 
-QByteArray postScriptName(const QRawFont& font) {
+QByteArray postScriptName(const QRawFont& font, bool boxes) {
+    // Type 1 fonts have no naming table; Qt's stand-in boxes have no name at all.
+    const QByteArray names = font.fontTable("name");
+    const QString family = !names.isEmpty() ? familyName(names) : boxes ? QString() : font.familyName();
     QByteArray name;
-    for (const QChar c : familyName(font.fontTable("name"))) {
+    for (const QChar c : family) {
         if (c.unicode() < 128 && c.isLetterOrNumber())
             name.append(char(c.unicode()));
     }
@@ -108,10 +111,11 @@ QPainterPath hollowBox(qreal advance, qreal height) {
 
 PdfFont::PdfFont(const QRawFont& font, int objectNumber, int index)
     : em_(font), unitsPerEm_(std::clamp(int(std::lround(font.unitsPerEm())), 16, 16384)), object_(objectNumber),
-      resourceName_("F" + QByteArray::number(index)), baseName_(subsetTag(index) + '+' + postScriptName(font)) {
+      resourceName_("F" + QByteArray::number(index)) {
     // Qt's stand-in for characters no installed font has is no font file and has no size: its
     // glyphs are drawn as hollow boxes, so that the reader sees something is missing.
     boxes_ = font.pixelSize() <= 0 && font.fontTable("head").isEmpty();
+    baseName_ = subsetTag(index) + '+' + postScriptName(font, boxes_);
     syntheticBold_ = isSyntheticBold(font);
     if (!boxes_)
         em_.setPixelSize(unitsPerEm_);
