@@ -1,6 +1,7 @@
 // The PDF files the component writes itself: their structure, the embedded fonts it builds from
 // glyph outlines, and the text a reader gets back from them.
 
+#include "fontmetrics.h"
 #include "pdftools.h"
 #include "pdfwriter.h"
 #include "truetype.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 
 #include <memory>
 
@@ -67,6 +69,7 @@ private slots:
     void outlinesSurviveTheBuiltFont_data();
     void outlinesSurviveTheBuiltFont();
     void crossReferencesPointAtTheirObjects();
+    void glyphsStandWhereShapingPutThem();
     void textComesBackInEveryScript();
     void manyDifferentGlyphsComeBack();
     void charactersNoFontHasShowAsBoxes();
@@ -221,6 +224,37 @@ void TestPdfOutput::crossReferencesPointAtTheirObjects() {
     QVERIFY(lines[2 + count].startsWith("trailer"));
     QVERIFY(pdf.contains("/Size " + QByteArray::number(count) + ' '));
     QVERIFY(pdftools::text(path).simplified().contains(QStringLiteral("word2998 word2999")));
+}
+
+// Glyphs move by the font's widths with corrections in between (kerning, the gaps of spaces left
+// out): a line must end in the PDF exactly where Qt's own layout of it ends.
+void TestPdfOutput::glyphsStandWhereShapingPutThem() {
+    const QString line = QStringLiteral("AVAVAVAV WAVE To Ty Yo AWAY LTAV VA.");
+    const QString path = print(QString(), line, QStringLiteral("DejaVu Sans"));
+    QVERIFY(!path.isEmpty());
+    QProcess bbox;
+    bbox.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    QVERIFY(bbox.waitForFinished(60000));
+    const QString html = QString::fromUtf8(bbox.readAllStandardOutput());
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" "
+                                                        "xMax=\"([\\d.]+)\"[^>]*>([^<]*)</word>"));
+    QList<QRegularExpressionMatch> words;
+    for (auto it = word.globalMatch(html); it.hasNext();)
+        words << it.next();
+    QCOMPARE(words.size(), line.split(u' ').size());
+    const qreal start = words.first().captured(1).toDouble();
+    const qreal end = words.last().captured(2).toDouble();
+
+    PrintResolutionDevice device;
+    QFont font(QStringLiteral("DejaVu Sans"), 10);
+    QTextLayout layout(line, QFont(font, &device), &device);
+    layout.beginLayout();
+    QTextLine shaped = layout.createLine();
+    shaped.setNumColumns(int(line.size()));
+    layout.endLayout();
+    const qreal width = shaped.naturalTextWidth() * 72 / PrintResolutionDevice::kDpi;
+    QVERIFY2(std::abs((end - start) - width) < 0.3,
+             qPrintable(QStringLiteral("the line spans %1 pt in the PDF, %2 pt shaped").arg(end - start).arg(width)));
 }
 
 void TestPdfOutput::textComesBackInEveryScript() {
