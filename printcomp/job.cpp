@@ -205,7 +205,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
     else
         folder = pdfFolder();
     PdfSink sink;
-    if (!sink.begin(folder, spec.title, spec.geometry, toPdf, error))
+    if (!sink.begin(folder, spec.title, started, spec.geometry, toPdf, error))
         return failure(ErrorCode::OutputFailed, error);
 
     // Layout runs ahead on its own thread while this one writes the PDF.

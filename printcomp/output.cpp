@@ -3,7 +3,6 @@
 #include "zendrik.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -88,8 +87,8 @@ int PdfSink::link(const QString& target) {
     return errno;
 }
 
-bool PdfSink::begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool unnamed,
-                    QString& error) {
+bool PdfSink::begin(const QString& folder, const QString& title, const QDateTime& created, const PageGeometry& geometry,
+                    bool unnamed, QString& error) {
     folder_ = folder;
     const QString nativeFolder = QDir::toNativeSeparators(folder);
     if (!QFileInfo(folder).isDir()) {
@@ -126,7 +125,7 @@ bool PdfSink::begin(const QString& folder, const QString& title, const PageGeome
     // Whole points, as PDF readers name the standard sizes (595 x 842 for A4).
     paper_ = QSizeF(std::round(geometry.paper.width()), std::round(geometry.paper.height()));
     pdf_ = std::make_unique<PdfWriter>(output());
-    pdf_->start(title, QStringLiteral("Orvanel Zendrik"), QDateTime::currentDateTime());
+    pdf_->start(title, QStringLiteral("Orvanel Zendrik"), created);
     return true;
 }
 

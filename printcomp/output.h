@@ -5,6 +5,7 @@
 #include "pagegeometry.h"
 #include "pdfwriter.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QTemporaryFile>
 
@@ -29,7 +30,8 @@ public:
     // `unnamed`, the file has no name until it is committed (where the system allows it), so a
     // job interrupted even by a crash leaves nothing behind; otherwise it is a hidden temporary
     // file, which temporaryPath() names.
-    bool begin(const QString& folder, const QString& title, const PageGeometry& geometry, bool unnamed, QString& error);
+    bool begin(const QString& folder, const QString& title, const QDateTime& created, const PageGeometry& geometry,
+               bool unnamed, QString& error);
     PdfWriter& pdf() { return *pdf_; }
     // The size of every page, in points.
     QSizeF pageSize() const { return paper_; }
