@@ -148,15 +148,13 @@ QByteArray PdfFont::toUnicodeMap() const {
     std::vector<char32_t> unicode(glyphs_.size(), 0);
     size_t missing = glyphs_.size() - 1;
     auto scan = [&](char32_t first, char32_t last) {
-        QString chars;
         std::vector<char32_t> points;
+        points.reserve(last - first + 1);
         for (char32_t u = first; u <= last; ++u) {
-            if (u >= 0xD800 && u <= 0xDFFF)
-                continue;
-            const char32_t one[1] = {u};
-            chars.append(QString::fromUcs4(one, 1));
-            points.push_back(u);
+            if (u < 0xD800 || u > 0xDFFF)
+                points.push_back(u);
         }
+        const QString chars = QString::fromUcs4(points.data(), qsizetype(points.size()));
         std::vector<quint32> found(size_t(chars.size()));
         int count = int(found.size());
         if (!em_.glyphIndexesForChars(chars.constData(), int(chars.size()), found.data(), &count))
@@ -172,9 +170,12 @@ QByteArray PdfFont::toUnicodeMap() const {
             }
         }
     };
-    scan(0x20, 0xFFFF);
-    if (missing > 0)
-        scan(0x10000, 0x1FFFF);
+    // Qt's stand-in boxes stand for characters that are missing; they extract as nothing.
+    if (!boxes_) {
+        scan(0x20, 0xFFFF);
+        if (missing > 0)
+            scan(0x10000, 0x1FFFF);
+    }
 
     QByteArray cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"

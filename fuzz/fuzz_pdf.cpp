@@ -1,0 +1,102 @@
+// PDF output fuzzer: pages of random runs (every font family of the machine, a family that does
+// not exist, every script of the text, either direction, bold, italic, underline), rules and a
+// border, written as a PDF. The file must be complete, and each embedded font program must load
+// again with the glyphs it was given.
+
+#include "fuzzcommon.h"
+#include "fuzztext.h"
+#include "painter.h"
+#include "pdfwriter.h"
+#include "truetype.h"
+
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QRawFont>
+#include <QStringList>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+using namespace zendrik;
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    fuzzcommon::startGuiApplication(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QStringList families = QFontDatabase::families();
+    FuzzedDataProvider in(data, size);
+
+    PaintResources resources;
+    resources.unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
+    for (QFont& font : resources.fonts) {
+        font = QFont(families.value(in.ConsumeIntegralInRange<int>(0, int(families.size())),
+                                    QStringLiteral("No Such Font Family")));
+        font.setPointSizeF(in.ConsumeFloatingPointInRange<double>(1, 200));
+        font.setBold(in.ConsumeBool());
+        font.setItalic(in.ConsumeBool());
+        font.setUnderline(in.ConsumeBool());
+    }
+    const QSizeF paper(595, 842);
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    PdfWriter pdf(&file);
+    pdf.start(fuzzcommon::fuzzText(in, 8), QStringLiteral("fuzz"), QDateTime::currentDateTime());
+    PdfFontSet fonts(pdf);
+    PageContentWriter writer(resources, fonts);
+    PrintResolutionDevice device;
+    GlyphCache glyphCache(&device, resources);
+    const int pageCount = in.ConsumeIntegralInRange<int>(1, 3);
+    for (int n = 1; n <= pageCount; ++n) {
+        Page page;
+        page.number = n;
+        const int runs = in.ConsumeIntegralInRange<int>(0, 12);
+        for (int r = 0; r < runs; ++r) {
+            TextRun run;
+            run.text = fuzzcommon::fuzzText(in, 40).remove(u'\r').remove(u'\n');
+            run.origin = QPointF(in.ConsumeFloatingPointInRange<double>(-50, 650),
+                                 in.ConsumeFloatingPointInRange<double>(-50, 900));
+            run.role = static_cast<FontRole>(in.ConsumeIntegralInRange<int>(0, kFontRoles - 1));
+            run.rightToLeft = in.ConsumeBool();
+            page.runs.push_back(run);
+        }
+        if (in.ConsumeBool())
+            page.rules.push_back(QLineF(72, 100, 523, 100));
+        if (in.ConsumeBool())
+            page.border = QRectF(72, 72, 451, 698);
+        const PageGlyphs glyphs = glyphCache.glyphsOf(page);
+        pdf.addPage(paper, writer.content(page, paper.height(), &glyphs));
+    }
+    fonts.writeFonts();
+    pdf.finish(fonts.resources());
+    const QByteArray written = file.data();
+    if (pdf.failed() || pdf.pageCount() != pageCount || !written.startsWith("%PDF-1.4\n") ||
+        !written.endsWith("%%EOF\n"))
+        fuzzcommon::fail("PDF not complete", QString::number(written.size()));
+
+    // A font program of random outlines loads again, glyph for glyph.
+    std::vector<OutlineGlyph> outlines(size_t(in.ConsumeIntegralInRange<int>(1, 6)));
+    for (OutlineGlyph& glyph : outlines) {
+        glyph.advance = in.ConsumeIntegralInRange<int>(-10, 70000);
+        QPointF at(in.ConsumeIntegralInRange<int>(-40000, 40000), in.ConsumeIntegralInRange<int>(-40000, 40000));
+        glyph.path.moveTo(at);
+        const int elements = in.ConsumeIntegralInRange<int>(0, 8);
+        for (int e = 0; e < elements; ++e) {
+            const auto next = [&] {
+                return QPointF(in.ConsumeIntegralInRange<int>(-2000, 2000),
+                               in.ConsumeIntegralInRange<int>(-2000, 2000));
+            };
+            if (in.ConsumeBool())
+                glyph.path.lineTo(next());
+            else
+                glyph.path.cubicTo(next(), next(), next());
+        }
+    }
+    TrueTypeMetrics metrics;
+    metrics.unitsPerEm = in.ConsumeIntegralInRange<int>(-5, 20000);
+    const QByteArray program = buildTrueType(outlines, metrics);
+    const QRawFont reloaded(program, 12);
+    if (!reloaded.isValid())
+        fuzzcommon::fail("built font does not load", QString::number(program.size()));
+    return 0;
+}
