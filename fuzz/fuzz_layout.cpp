@@ -2,11 +2,10 @@
 // page must keep the promises of layoutchecks::check.
 
 #include "fuzzcommon.h"
-#include "fuzztext.h"
+#include "fuzzinput.h"
 #include "layoutchecks.h"
 
 #include <QFile>
-#include <QFontDatabase>
 #include <QStringList>
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -34,13 +33,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QStringList families = QFontDatabase::families();
     FuzzedDataProvider in(data, size);
 
     std::array<FontSpec, kFontRoles> fonts;
     for (FontSpec& font : fonts) {
-        font.name = families.value(in.ConsumeIntegralInRange<int>(0, static_cast<int>(families.size())),
-                                   QStringLiteral("No Such Font Family"));
+        font.name = fuzzcommon::fuzzFamily(in);
         font.pointSize = in.ConsumeIntegralInRange<int>(8, 28);
         if (in.ConsumeIntegralInRange<int>(0, 7) == 0)
             font.pointSize = in.ConsumeFloatingPointInRange<double>(0.5, 300.0);

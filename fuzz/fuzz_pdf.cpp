@@ -4,13 +4,12 @@
 // again with the glyphs it was given.
 
 #include "fuzzcommon.h"
-#include "fuzztext.h"
+#include "fuzzinput.h"
 #include "painter.h"
 #include "pdfwriter.h"
 #include "truetype.h"
 
 #include <QBuffer>
-#include <QFontDatabase>
 #include <QRawFont>
 #include <QStringList>
 
@@ -24,14 +23,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QStringList families = QFontDatabase::families();
     FuzzedDataProvider in(data, size);
 
     PaintResources resources;
     resources.unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
     for (QFont& font : resources.fonts) {
-        font = QFont(families.value(in.ConsumeIntegralInRange<int>(0, int(families.size())),
-                                    QStringLiteral("No Such Font Family")));
+        font = QFont(fuzzcommon::fuzzFamily(in));
         font.setPointSizeF(in.ConsumeFloatingPointInRange<double>(1, 200));
         font.setBold(in.ConsumeBool());
         font.setItalic(in.ConsumeBool());

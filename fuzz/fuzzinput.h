@@ -1,7 +1,9 @@
 #pragma once
-// Random text for the fuzz targets, made of what troubles line breaking and text output.
+// Random text and fonts for the fuzz targets, made of what troubles line breaking and text output.
 
+#include <QFontDatabase>
 #include <QString>
+#include <QStringList>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -54,6 +56,13 @@ inline QString fuzzText(FuzzedDataProvider& in, size_t maxTokens) {
         }
     }
     return text;
+}
+
+// One of the machine's font families, or now and then one that does not exist.
+inline QString fuzzFamily(FuzzedDataProvider& in) {
+    static const QStringList families = QFontDatabase::families();
+    return families.value(in.ConsumeIntegralInRange<int>(0, int(families.size())),
+                          QStringLiteral("No Such Font Family"));
 }
 
 } // namespace fuzzcommon
