@@ -214,7 +214,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
         QtFontMetrics metrics(s.fonts);
         LayoutEngine engine(spec, metrics);
         // This thread's own fonts: Qt's font objects are not shared between threads.
-        GlyphCache glyphCache(metrics.device(), paintResources(s, PdfSink::kResolution));
+        GlyphCache glyphCache(metrics.device(), paintResources(s, PrintResolutionDevice::kDpi));
         Page page;
         while (engine.nextPage(*doc.body, page)) {
             PreparedPage prepared{std::move(page), {}};
@@ -225,7 +225,7 @@ JobOutcome runJob(const JobSnapshot& job, const QDateTime& started, const PageCa
         queue.close(engine.error(),
                     doc.body->error().isEmpty() ? ErrorCode::NoRoomForBody : ErrorCode::DocumentUnreadable);
     });
-    const PaintResources resources = paintResources(s, PdfSink::kResolution);
+    const PaintResources resources = paintResources(s, PrintResolutionDevice::kDpi);
     PdfFontSet fonts(sink.pdf());
     PageContentWriter contentWriter(resources, fonts);
     PreparedPage page;

@@ -21,8 +21,6 @@ QString pdfBaseName(const QString& title);
 
 class PdfSink {
 public:
-    static constexpr int kResolution = 1200;
-
     PdfSink();
     ~PdfSink(); // removes the temporary file unless committed
 
