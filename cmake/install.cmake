@@ -5,20 +5,14 @@ include(CMakePackageConfigHelpers)
 
 set(ZENDRIK_APP_DIR ${CMAKE_INSTALL_LIBDIR}/zendrik)
 
-set(ZENDRIK_PUBLIC_HEADERS
-    ${CMAKE_SOURCE_DIR}/printcomp/zendrik.h
-    ${CMAKE_SOURCE_DIR}/printcomp/zendrikfont.h
-    ${CMAKE_SOURCE_DIR}/printcomp/zendrikmembers.h
-    ${CMAKE_SOURCE_DIR}/printcomp/designtime.h
-    ${CMAKE_SOURCE_DIR}/printcomp/demotext.h)
 
 # Consumers of the installed package include <zendrik/zendrik.h>.
 set_target_properties(zendrik PROPERTIES
     EXPORT_NAME Zendrik
     INTERFACE_INCLUDE_DIRECTORIES
-        "$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/printcomp>;$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/zendrik>;$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>")
+        "$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/printcomp/include>;$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/printcomp>;$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>")
 install(TARGETS zendrik EXPORT ZendrikTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${ZENDRIK_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zendrik)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/printcomp/include/zendrik DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT ZendrikTargets NAMESPACE Zendrik:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zendrik)
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/ZendrikConfig.cmake.in
     ${CMAKE_BINARY_DIR}/ZendrikConfig.cmake INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zendrik)

@@ -1,4 +1,4 @@
-#include "designtime.h"
+#include <zendrik/designtime.h>
 
 namespace zendrik {
 
@@ -13,14 +13,6 @@ QString storedFontText(const StoredFont& f) {
         .arg(f.strikeout ? 1 : 0)
         .arg(f.charset);
 }
-
-StoredFont tahoma(double size) {
-    return StoredFont{QStringLiteral("Tahoma"), size};
-}
-
-StoredFont verdana(double size) {
-    return StoredFont{QStringLiteral("Verdana"), size};
-}
 } // namespace
 
 QList<QPair<QString, QString>> DesignTimeProperties::keyValues() const {
@@ -32,16 +24,6 @@ QList<QPair<QString, QString>> DesignTimeProperties::keyValues() const {
         {QStringLiteral("docfooterfont"), storedFontText(docFooterFont)},
         {QStringLiteral("doctitlefont"), storedFontText(docTitleFont)},
     };
-}
-
-const DesignTimeProperties& startWindowProperties() {
-    static const DesignTimeProperties props{926, 926, tahoma(9.75), tahoma(8.25), tahoma(8.25), tahoma(15.75)};
-    return props;
-}
-
-const DesignTimeProperties& advancedWindowProperties() {
-    static const DesignTimeProperties props{926, 926, verdana(8.25), verdana(8.25), verdana(8.25), verdana(8.25)};
-    return props;
 }
 
 } // namespace zendrik

@@ -7,7 +7,7 @@
 #include "output.h"
 #include "pagecount.h"
 #include "painter.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // Runs one print job on the calling thread: layout, writing the PDF and output.
 
 #include "settings.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "output.h"
 
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QCoreApplication>
 #include <QDir>

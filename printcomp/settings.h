@@ -1,7 +1,7 @@
 #pragma once
 // The component's members as plain values: what PrintDoc freezes for a job.
 
-#include "zendrikfont.h"
+#include <zendrik/zendrikfont.h>
 
 #include <QDateTime>
 #include <QString>

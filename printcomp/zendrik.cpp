@@ -1,9 +1,9 @@
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
-#include "designtime.h"
 #include "job.h"
 #include "settings.h"
 #include "zendrikinternal.h"
+#include <zendrik/designtime.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -200,10 +200,10 @@ ZENDRIK_INT_MEMBER(qint32, Orientation, orientation, 1, 2)
 ZENDRIK_INT_MEMBER(qint32, PaperBin, paperBin, 1, 12)
 ZENDRIK_INT_MEMBER(qint16, Copies, copies, 1, 32767)
 ZENDRIK_INT_MEMBER(qint32, LineSpacing, lineSpacing, 0, 3)
-ZENDRIK_INT_MEMBER(qint16, MarginLeft, marginLeft, -32768, 32767)
-ZENDRIK_INT_MEMBER(qint16, MarginRight, marginRight, -32768, 32767)
-ZENDRIK_INT_MEMBER(qint16, MarginTop, marginTop, -32768, 32767)
-ZENDRIK_INT_MEMBER(qint16, MarginBottom, marginBottom, -32768, 32767)
+ZENDRIK_INT_MEMBER(qint16, MarginLeft, marginLeft, 0, 32767)
+ZENDRIK_INT_MEMBER(qint16, MarginRight, marginRight, 0, 32767)
+ZENDRIK_INT_MEMBER(qint16, MarginTop, marginTop, 0, 32767)
+ZENDRIK_INT_MEMBER(qint16, MarginBottom, marginBottom, 0, 32767)
 ZENDRIK_INT_MEMBER(qint16, PrintMode, printMode, -32768, 32767)
 ZENDRIK_BOOL_MEMBER(PrintPageNumbers, printPageNumbers)
 ZENDRIK_BOOL_MEMBER(PrintDateTime, printDateTime)
@@ -356,13 +356,13 @@ void Zendrik::setMember(const QString& name, const QVariant& value) {
     case MemberId::Copies:
         return setCopies(static_cast<qint16>(toInteger(id, value, 1, 32767)));
     case MemberId::MarginLeft:
-        return setMarginLeft(static_cast<qint16>(toInteger(id, value, -32768, 32767)));
+        return setMarginLeft(static_cast<qint16>(toInteger(id, value, 0, 32767)));
     case MemberId::MarginRight:
-        return setMarginRight(static_cast<qint16>(toInteger(id, value, -32768, 32767)));
+        return setMarginRight(static_cast<qint16>(toInteger(id, value, 0, 32767)));
     case MemberId::MarginTop:
-        return setMarginTop(static_cast<qint16>(toInteger(id, value, -32768, 32767)));
+        return setMarginTop(static_cast<qint16>(toInteger(id, value, 0, 32767)));
     case MemberId::MarginBottom:
-        return setMarginBottom(static_cast<qint16>(toInteger(id, value, -32768, 32767)));
+        return setMarginBottom(static_cast<qint16>(toInteger(id, value, 0, 32767)));
     case MemberId::PrintMode:
         return setPrintMode(static_cast<qint16>(toInteger(id, value, -32768, 32767)));
     default:
@@ -468,8 +468,8 @@ void setExactPdfPath(Zendrik& component, const QString& path) {
     component.d->exactPdfPath = path;
 }
 
-QString lastPdfPath(const Zendrik& component) {
-    return component.d->lastPdfPath;
+QString Zendrik::lastOutputPath() const {
+    return d->lastPdfPath;
 }
 
 QString lastJobNotice(const Zendrik& component) {

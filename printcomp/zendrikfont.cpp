@@ -1,7 +1,7 @@
-#include "zendrikfont.h"
+#include <zendrik/zendrikfont.h>
 
-#include "zendrik.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
+#include <zendrik/zendrik.h>
 
 #include <QLocale>
 

@@ -11,9 +11,6 @@ class Zendrik;
 // title in the PDF folder. Empty restores the normal behaviour.
 void setExactPdfPath(Zendrik& component, const QString& path);
 
-// The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
-QString lastPdfPath(const Zendrik& component);
-
 // What the last successful job's user should still be told (a stopped queue); empty if nothing.
 QString lastJobNotice(const Zendrik& component);
 

@@ -1,4 +1,4 @@
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
 
 #include <array>
 
@@ -25,17 +25,17 @@ constexpr std::array kMembers{
                ".Name any family, .Size positive points, .Bold/.Italic/.Underline true or false"},
     MemberInfo{M::DocFooterFont, "DocFooterFont", K::Get, T::Font,
                ".Name any family, .Size positive points, .Bold/.Italic/.Underline true or false"},
-    MemberInfo{M::PrintQuality, "PrintQuality", K::Put, T::Int32, "1 Draft, 2 Low, 3 Medium, 4 High"},
-    MemberInfo{M::PaperSize, "PaperSize", K::Put, T::Int32, "1 to 41 (position in the paper-size list)"},
-    MemberInfo{M::Orientation, "Orientation", K::Put, T::Int32, "1 Portrait, 2 Landscape"},
-    MemberInfo{M::PaperBin, "PaperBin", K::Put, T::Int32, "1 to 12 (position in the paper-bin list)"},
-    MemberInfo{M::Copies, "Copies", K::Put, T::Int16, "1 to 32767"},
-    MemberInfo{M::LineSpacing, "LineSpacing", K::Put, T::Int32, "0 or 1 Single, 2 1.5 Lines, 3 Double"},
-    MemberInfo{M::MarginLeft, "MarginLeft", K::Put, T::Int16, "twips, -32768 to 32767"},
-    MemberInfo{M::MarginRight, "MarginRight", K::Put, T::Int16, "twips, -32768 to 32767"},
-    MemberInfo{M::MarginTop, "MarginTop", K::Put, T::Int16, "twips, -32768 to 32767"},
-    MemberInfo{M::MarginBottom, "MarginBottom", K::Put, T::Int16, "twips, -32768 to 32767"},
-    MemberInfo{M::PrintMode, "PrintMode", K::Put, T::Int16, "1"},
+    MemberInfo{M::PrintQuality, "PrintQuality", K::Put, T::Int32, "1 Draft, 2 Low, 3 Medium, 4 High", 1, 4},
+    MemberInfo{M::PaperSize, "PaperSize", K::Put, T::Int32, "1 to 41 (position in the paper-size list)", 1, 41},
+    MemberInfo{M::Orientation, "Orientation", K::Put, T::Int32, "1 Portrait, 2 Landscape", 1, 2},
+    MemberInfo{M::PaperBin, "PaperBin", K::Put, T::Int32, "1 to 12 (position in the paper-bin list)", 1, 12},
+    MemberInfo{M::Copies, "Copies", K::Put, T::Int16, "1 to 32767", 1, 32767},
+    MemberInfo{M::LineSpacing, "LineSpacing", K::Put, T::Int32, "0 or 1 Single, 2 1.5 Lines, 3 Double", 0, 3},
+    MemberInfo{M::MarginLeft, "MarginLeft", K::Put, T::Int16, "twips, 0 to 32767", 0, 32767},
+    MemberInfo{M::MarginRight, "MarginRight", K::Put, T::Int16, "twips, 0 to 32767", 0, 32767},
+    MemberInfo{M::MarginTop, "MarginTop", K::Put, T::Int16, "twips, 0 to 32767", 0, 32767},
+    MemberInfo{M::MarginBottom, "MarginBottom", K::Put, T::Int16, "twips, 0 to 32767", 0, 32767},
+    MemberInfo{M::PrintMode, "PrintMode", K::Put, T::Int16, "1", -32768, 32767},
     MemberInfo{M::PrintPageNumbers, "PrintPageNumbers", K::Put, T::Boolean, "true or false"},
     MemberInfo{M::PrintDateTime, "PrintDateTime", K::Put, T::Boolean, "true or false"},
     MemberInfo{M::DrawBorder, "DrawBorder", K::Put, T::Boolean, "true or false"},

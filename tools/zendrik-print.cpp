@@ -1,8 +1,8 @@
 // Command-line front end of the print component: sets members by name, then prints.
 
-#include "zendrik.h"
 #include "zendrikinternal.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
+#include <zendrik/zendrik.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -154,7 +154,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&component, &zendrik::Zendrik::PrintComplete, &app, [&app, &component, terminal] {
         if (terminal)
             err() << "\n";
-        const QString pdf = zendrik::lastPdfPath(component);
+        const QString pdf = component.lastOutputPath();
         if (pdf.isEmpty())
             err() << "Print complete.\n";
         else

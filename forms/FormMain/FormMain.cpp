@@ -8,8 +8,8 @@
 #include "windowregistry.h"
 
 #include "demotext.h"
-#include "designtime.h"
-#include "zendrik.h"
+#include "designtimepresets.h"
+#include <zendrik/zendrik.h>
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -388,11 +388,18 @@ const MarginBox kMargins[] = {
     {"txtMarginBottom", "bottom margin"},
 };
 
-// The margin in whole twips, rounded toward minus infinity, or why the text is not one.
+// The margin in whole twips, rounded toward minus infinity, or why the text is not one the
+// component takes.
 struct MarginValue {
     std::optional<qint16> twips;
     QString problem;
 };
+
+// The margins' accepted range, as the component states it.
+const zendrik::MemberInfo& marginMember() {
+    static const zendrik::MemberInfo info = *zendrik::memberById(zendrik::MemberId::MarginLeft);
+    return info;
+}
 
 MarginValue marginFromText(const QString& text) {
     if (text.trimmed().isEmpty()) {
@@ -404,7 +411,7 @@ MarginValue marginFromText(const QString& text) {
         return {std::nullopt, QStringLiteral("\"%1\" is not a number").arg(text)};
     }
     const double whole = std::floor(number);
-    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max()) {
+    if (whole < double(marginMember().minimum) || whole > double(marginMember().maximum)) {
         return {std::nullopt, QStringLiteral("%1 is out of range").arg(text.trimmed())};
     }
     return {static_cast<qint16>(whole), {}};
@@ -583,7 +590,7 @@ void FormMain::createControls(QWidget* client) {
     applyTabOrder(table, client);
     print->setFocus();
 
-    auto* component = new zendrik::Zendrik(zendrik::advancedWindowProperties(), client);
+    auto* component = new zendrik::Zendrik(advancedWindowProperties(), client);
     component->setObjectName(QStringLiteral("Zendrik1"));
     connect(component, &zendrik::Zendrik::PrintingPage, this, &FormMain::zendrik1PrintingPage);
     connect(component, &zendrik::Zendrik::PrintComplete, this, &FormMain::zendrik1PrintComplete);
@@ -626,7 +633,7 @@ void FormMain::onLoad() {
 
     control<QLineEdit>(QStringLiteral("txtTitle"))->setText(QStringLiteral("Orvanel Demo"));
     // The text box keeps line breaks as LF; they go back to CR LF when printed.
-    QString body = zendrik::demonstrationText();
+    QString body = demonstrationText();
     control<QPlainTextEdit>(QStringLiteral("txtText"))
         ->setPlainText(body.replace(QLatin1String("\r\n"), QLatin1String("\n")));
     control<QLineEdit>(QStringLiteral("txtHeader"))->setText(QStringLiteral("Orvanel Document Header"));
@@ -653,9 +660,11 @@ bool FormMain::ApplySettings() {
     for (std::size_t i = 0; i < std::size(kMargins); ++i) {
         const MarginValue value = marginFromText(control<QLineEdit>(QString::fromLatin1(kMargins[i].box))->text());
         if (!value.twips) {
-            MessageBox::show(QStringLiteral("The %1 %2. Enter a number of twips from -32768 to 32767 "
+            MessageBox::show(QStringLiteral("The %1 %2. Enter a number of twips from %3 to %4 "
                                             "(1440 twips are one inch).")
-                                 .arg(QString::fromLatin1(kMargins[i].field), value.problem),
+                                 .arg(QString::fromLatin1(kMargins[i].field), value.problem)
+                                 .arg(marginMember().minimum)
+                                 .arg(marginMember().maximum),
                              kExclamation, QStringLiteral("Orvanel Demo"));
             return false;
         }

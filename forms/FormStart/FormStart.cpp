@@ -5,9 +5,9 @@
 #include "messagebox.h"
 #include "windowregistry.h"
 
-#include <demotext.h>
-#include <designtime.h>
-#include <zendrik.h>
+#include "demotext.h"
+#include "designtimepresets.h"
+#include <zendrik/zendrik.h>
 
 #include <QIcon>
 #include <QLabel>
@@ -130,7 +130,7 @@ void FormStart::createControls(QWidget* client) {
             &FormStart::cmdExitClick);
 
     // The component lives and dies with the controls. Its PrintError and PrintingPage go unheard.
-    auto* component = new zendrik::Zendrik(zendrik::startWindowProperties(), client);
+    auto* component = new zendrik::Zendrik(startWindowProperties(), client);
     component->setObjectName(QStringLiteral("Zendrik1"));
     connect(component, &zendrik::Zendrik::PrintComplete, this, &FormStart::zendrik1PrintComplete);
 }
@@ -162,7 +162,7 @@ void FormStart::runSimpleDemonstration() {
     }
     zendrik::Zendrik& component = zendrik1();
     component.setDocTitle(kTitle);
-    component.setDocText(zendrik::demonstrationText());
+    component.setDocText(demonstrationText());
     component.PrintDoc();
 }
 

@@ -6,7 +6,7 @@
 #include "FormStart/FormStart.h"
 #include "FormStatus/FormStatus.h"
 #include "demotext.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -528,7 +528,7 @@ void TestFormMain::defaultTexts() {
     QCOMPARE(paragraphs.size(), 5);
     QVERIFY(paragraphs.first().startsWith(QStringLiteral("    Orvanel is a 32-bit ActiveX (OCX) control")));
     QVERIFY(!body.endsWith(QLatin1Char('\n')));
-    QCOMPARE(QString(body).replace(QLatin1Char('\n'), QStringLiteral("\r\n")), zendrik::demonstrationText());
+    QCOMPARE(QString(body).replace(QLatin1Char('\n'), QStringLiteral("\r\n")), demo::demonstrationText());
 }
 
 void TestFormMain::noticeBeforeTheWindowShows() {

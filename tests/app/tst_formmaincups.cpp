@@ -6,7 +6,7 @@
 
 #include "FormStatus/FormStatus.h"
 #include "cupstestsupport.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QComboBox>
 #include <QCoreApplication>

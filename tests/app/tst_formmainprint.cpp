@@ -6,8 +6,8 @@
 
 #include "FormStart/FormStart.h"
 #include "FormStatus/FormStatus.h"
-#include "zendrik.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
+#include <zendrik/zendrik.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -314,15 +314,15 @@ void TestFormMainPrint::margins_data() {
     QTest::newRow("1440.9 rounds down") << "C"
                                         << "txtMarginRight" << Id::MarginRight << "1440.9"
                                         << "1440";
-    QTest::newRow("-0.5 rounds toward minus infinity") << "C"
-                                                       << "txtMarginTop" << Id::MarginTop << "-0.5"
-                                                       << "-1";
+    QTest::newRow("0.5 rounds down") << "C"
+                                     << "txtMarginTop" << Id::MarginTop << "0.5"
+                                     << "0";
     QTest::newRow("spaces around") << "C"
                                    << "txtMarginBottom" << Id::MarginBottom << " 720 "
                                    << "720";
     QTest::newRow("lowest") << "C"
-                            << "txtMarginLeft" << Id::MarginLeft << "-32768"
-                            << "-32768";
+                            << "txtMarginLeft" << Id::MarginLeft << "0"
+                            << "0";
     QTest::newRow("highest with fraction") << "C"
                                            << "txtMarginLeft" << Id::MarginLeft << "32767.99"
                                            << "32767";
@@ -373,9 +373,12 @@ void TestFormMainPrint::unusableMargins_data() {
     QTest::newRow("32768") << "txtMarginBottom"
                            << "32768"
                            << "bottom margin";
-    QTest::newRow("-32768.5 rounds below the range") << "txtMarginBottom"
-                                                     << "-32768.5"
-                                                     << "bottom margin";
+    QTest::newRow("-0.5 rounds below the range") << "txtMarginBottom"
+                                                 << "-0.5"
+                                                 << "bottom margin";
+    QTest::newRow("-5000") << "txtMarginLeft"
+                           << "-5000"
+                           << "left margin";
     QTest::newRow("huge") << "txtMarginTop"
                           << "1e300"
                           << "top margin";
@@ -408,7 +411,7 @@ void TestFormMainPrint::unusableMargins() {
     const QList<MessageRecord> history = MessageBox::history();
     QCOMPARE(history.size(), 1);
     QVERIFY2(history.first().text.contains(field), qPrintable(history.first().text));
-    QVERIFY2(history.first().text.contains(QStringLiteral("-32768 to 32767")), qPrintable(history.first().text));
+    QVERIFY2(history.first().text.contains(QStringLiteral("0 to 32767")), qPrintable(history.first().text));
     QCOMPARE(history.first().style, 48);
     QCOMPARE(history.first().title, QStringLiteral("Orvanel Demo"));
     QCOMPARE(fixture::find<QLineEdit>(formMain(), box)->text(), text);

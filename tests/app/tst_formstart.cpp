@@ -8,9 +8,9 @@
 #include "twips.h"
 #include "windowregistry.h"
 
-#include <demotext.h>
-#include <zendrik.h>
-#include <zendrikmembers.h>
+#include "demotext.h"
+#include <zendrik/members.h>
+#include <zendrik/zendrik.h>
 
 #include <QDir>
 #include <QFontInfo>
@@ -372,7 +372,7 @@ void FormStartTest::simpleDemonstrationPrints() {
     QCOMPARE(calls, (QStringList{QString::number(zendrik::MemberId::DocTitle, 16),
                                  QString::number(zendrik::MemberId::DocText, 16), QStringLiteral("PrintDoc")}));
     QCOMPARE(members[0][2].toString(), QStringLiteral("Orvanel Demo"));
-    QCOMPARE(members[1][2].toString(), zendrik::demonstrationText());
+    QCOMPARE(members[1][2].toString(), demo::demonstrationText());
     QCOMPARE(prints.count(), 1);
     // No printer named: the default one.
     QCOMPARE(prints[0][0].toString(), QString());

@@ -3,7 +3,7 @@
 
 #include "cupsqueue.h"
 #include "cupstestsupport.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QDateTime>
 #include <QDir>

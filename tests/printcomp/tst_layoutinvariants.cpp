@@ -5,7 +5,7 @@
 #include "docreader.h"
 #include "layoutchecks.h"
 #include "pdftools.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QFile>
 #include <QFontDatabase>
@@ -32,7 +32,7 @@ QString fileBody(const QString& name) {
 
 QString bodyText(const QString& which) {
     if (which == u"demo")
-        return demonstrationText();
+        return demo::demonstrationText();
     if (which == u"Demo2")
         return fileBody(QStringLiteral("Demo2.txt"));
     if (which == u"tabs")
@@ -49,7 +49,7 @@ QString bodyText(const QString& which) {
         // longer than a batch, other scripts, every kind of line break, no break at the end.
         QString text;
         for (int i = 0; i < 60; ++i) {
-            text += demonstrationText() + QStringLiteral("\r\n");
+            text += demo::demonstrationText() + QStringLiteral("\r\n");
             text += bodyText(QString::fromLatin1(i % 2 ? "scripts" : "tabs")).left(3000) + u'\r';
             if (i == 30)
                 text += QStringLiteral("long paragraph ").repeated(9000) + u'\n';
@@ -212,10 +212,11 @@ void TestLayoutInvariants::marginsTooNarrowForTheFixedParts() {
     spec.pageNumbers = pageNumbers;
     spec.dateTime = !date.isEmpty();
     spec.dateText = date;
-    const layoutchecks::Laid laid = layoutchecks::layOut(spec, demonstrationText().repeated(3), metrics);
+    const layoutchecks::Laid laid = layoutchecks::layOut(spec, demo::demonstrationText().repeated(3), metrics);
     if (refused.isEmpty()) {
         QVERIFY2(laid.error.isEmpty(), qPrintable(laid.error));
-        const QString broken = layoutchecks::check(laid.spec, metrics, laid.pages, demonstrationText().repeated(3));
+        const QString broken =
+            layoutchecks::check(laid.spec, metrics, laid.pages, demo::demonstrationText().repeated(3));
         QVERIFY2(broken.isEmpty(), qPrintable(broken));
     } else {
         QVERIFY(laid.pages.isEmpty());

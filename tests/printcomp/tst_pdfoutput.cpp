@@ -5,7 +5,7 @@
 #include "pdftools.h"
 #include "pdfwriter.h"
 #include "truetype.h"
-#include "zendrik.h"
+#include <zendrik/zendrik.h>
 
 #include <QFile>
 #include <QImage>

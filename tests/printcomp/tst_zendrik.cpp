@@ -1,8 +1,8 @@
 // The component as a host uses it: members, refusals, events, queued jobs and the PDFs it writes.
 
-#include "designtime.h"
 #include "pdftools.h"
-#include "zendrik.h"
+#include <zendrik/designtime.h>
+#include <zendrik/zendrik.h>
 
 #include <QDir>
 #include <QFile>
@@ -130,14 +130,14 @@ void TestZendrik::defaultsAndKeptValues() {
 
     z.setDocTitle(QStringLiteral("Kept"));
     z.setPaperSize(1);
-    z.setMarginTop(-20);
+    z.setMarginTop(20);
     z.setLineSpacing(0);
     z.DocTextFont().setSize(QStringLiteral("12"));
     z.PrintDoc();
     QVERIFY(z.waitForIdle(60000));
     QCOMPARE(z.DocTitle(), QStringLiteral("Kept"));
     QCOMPARE(z.PaperSize(), 1);
-    QCOMPARE(z.MarginTop(), qint16(-20));
+    QCOMPARE(z.MarginTop(), qint16(20));
     QCOMPARE(z.LineSpacing(), 0);
     QCOMPARE(z.DocTextFont().Size(), 12.0);
 }
@@ -156,6 +156,7 @@ void TestZendrik::refusedValues_data() {
     QTest::newRow("LineSpacing 4") << "LineSpacing" << QVariant(4);
     QTest::newRow("LineSpacing -1") << "LineSpacing" << QVariant(-1);
     QTest::newRow("MarginLeft 40000") << "MarginLeft" << QVariant(40000);
+    QTest::newRow("MarginTop -1") << "MarginTop" << QVariant(-1);
     QTest::newRow("PaperSize text") << "PaperSize" << QVariant(QStringLiteral("A4"));
     QTest::newRow("DrawBorder maybe") << "DrawBorder" << QVariant(QStringLiteral("maybe"));
     QTest::newRow("size not a number") << "DocTextFont.Size" << QVariant(QStringLiteral("big"));
@@ -193,7 +194,7 @@ void TestZendrik::setMemberByNameAndId_data() {
     QTest::newRow("boolean -1") << "DrawBorder" << QVariant(QStringLiteral("-1")) << QVariant(true);
     QTest::newRow("boolean true") << "PrintPageNumbers" << QVariant(QStringLiteral("true")) << QVariant(true);
     QTest::newRow("boolean 0") << "LineAboveFooter" << QVariant(QStringLiteral("0")) << QVariant(false);
-    QTest::newRow("negative margin") << "MarginRight" << QVariant(QStringLiteral("-1")) << QVariant(qint16(-1));
+    QTest::newRow("margin 0") << "MarginRight" << QVariant(QStringLiteral("0")) << QVariant(qint16(0));
     QTest::newRow("font size text") << "DocTitleFont.Size" << QVariant(QStringLiteral("8.25")) << QVariant(8.25);
     QTest::newRow("font bold") << "DocFooterFont.Bold" << QVariant(QStringLiteral("true")) << QVariant(true);
     QTest::newRow("font name") << "DocTextFont.Name" << QVariant(QStringLiteral("DejaVu Serif"))
@@ -252,20 +253,26 @@ void TestZendrik::fontObjectIsTheComponentsOwn() {
 }
 
 void TestZendrik::designTimePropertiesAreTakenOn() {
-    Zendrik start(startWindowProperties());
-    QCOMPARE(start.DocTextFont().Name(), QStringLiteral("Tahoma"));
-    QCOMPARE(start.DocTextFont().Size(), 9.75);
-    QCOMPARE(start.DocHeaderFont().Size(), 8.25);
-    QCOMPARE(start.DocFooterFont().Size(), 8.25);
-    QCOMPARE(start.DocTitleFont().Size(), 15.75);
-    QVERIFY(!start.DocTitleFont().Bold());
-    Zendrik advanced(advancedWindowProperties());
-    QCOMPARE(advanced.DocTitleFont().Name(), QStringLiteral("Verdana"));
-    QCOMPARE(advanced.DocTitleFont().Size(), 8.25);
-    const auto keys = startWindowProperties().keyValues();
+    const DesignTimeProperties stored{926,
+                                      926,
+                                      StoredFont{QStringLiteral("Tahoma"), 9.75},
+                                      StoredFont{QStringLiteral("Tahoma"), 8.25},
+                                      StoredFont{QStringLiteral("Tahoma"), 8.5, 700, true, true},
+                                      StoredFont{QStringLiteral("Verdana"), 15.75}};
+    Zendrik z(stored);
+    QCOMPARE(z.DocTextFont().Name(), QStringLiteral("Tahoma"));
+    QCOMPARE(z.DocTextFont().Size(), 9.75);
+    QCOMPARE(z.DocHeaderFont().Size(), 8.25);
+    QCOMPARE(z.DocFooterFont().Size(), 8.5);
+    QVERIFY(z.DocFooterFont().Bold() && z.DocFooterFont().Italic() && z.DocFooterFont().Underline());
+    QCOMPARE(z.DocTitleFont().Name(), QStringLiteral("Verdana"));
+    QCOMPARE(z.DocTitleFont().Size(), 15.75);
+    QVERIFY(!z.DocTitleFont().Bold());
+    const auto keys = stored.keyValues();
     QCOMPARE(keys.size(), 6);
     QCOMPARE(keys[0].first, QStringLiteral("_extentx"));
     QCOMPARE(keys[2], qMakePair(QStringLiteral("doctextfont"), QStringLiteral("Tahoma,9.75,400,0,0,0,0")));
+    QCOMPARE(keys[4], qMakePair(QStringLiteral("docfooterfont"), QStringLiteral("Tahoma,8.5,700,1,1,0,0")));
     QCOMPARE(keys[5].first, QStringLiteral("doctitlefont"));
 }
 
@@ -508,8 +515,6 @@ void TestZendrik::errors_data() {
                                  << "" << int(ErrorCode::DocumentUnreadable) << "binary";
     QTest::newRow("no room") << "" << 12000 << "Save as PDF"
                              << "" << int(ErrorCode::NoRoomForBody) << "no room";
-    QTest::newRow("negative margin") << "" << -100 << "Save as PDF"
-                                     << "" << int(ErrorCode::NoRoomForBody) << "no room";
     QTest::newRow("unknown printer") << "" << 1440 << "No Such Printer"
                                      << "" << int(ErrorCode::UnknownPrinter) << "No Such Printer";
     QTest::newRow("pdf folder missing") << "" << 1440 << "Save as PDF"

@@ -1,7 +1,7 @@
 // The command-line front end: options, exit status and the files it writes.
 
 #include "pdftools.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
 
 #include <QFile>
 #include <QProcess>

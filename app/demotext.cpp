@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace zendrik {
+namespace demo {
 
 QString demonstrationText() {
     static const QStringList paragraphs{
@@ -36,4 +36,4 @@ QString demonstrationText() {
     return paragraphs.join(QStringLiteral("\r\n\r\n"));
 }
 
-} // namespace zendrik
+} // namespace demo

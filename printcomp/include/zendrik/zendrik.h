@@ -17,8 +17,8 @@
 // zendrik::RefusedValue, whose what() names the member, the value and what is accepted. The
 // member keeps its previous value.
 
-#include "zendrikfont.h"
-#include "zendrikmembers.h"
+#include <zendrik/members.h>
+#include <zendrik/zendrikfont.h>
 
 #include <QObject>
 #include <QString>
@@ -102,9 +102,8 @@ public:
     qint32 LineSpacing() const;
     void setLineSpacing(qint32 value);
 
-    // Margins in twips (1440 to the inch), measured from the paper's edges. Default 1440.
-    // Any 16-bit value is taken; margins that leave no room for a body line end the job with
-    // PrintError.
+    // Margins in twips (1440 to the inch), measured from the paper's edges, 0 to 32767. Default
+    // 1440. Margins that leave no room for a body line end the job with PrintError.
     qint16 MarginLeft() const;
     void setMarginLeft(qint16 value);
     qint16 MarginRight() const;
@@ -150,6 +149,9 @@ public:
     void setMember(quint32 memberId, const QVariant& value);
     QVariant member(const QString& name) const;
 
+    // The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
+    QString lastOutputPath() const;
+
     // Jobs queued or running on this component.
     int pendingJobs() const;
     // Blocks until every queued job has finished and its events have been delivered; for
@@ -175,7 +177,6 @@ signals:
 private:
     friend class ZendrikFont;
     friend void setExactPdfPath(Zendrik& component, const QString& path);
-    friend QString lastPdfPath(const Zendrik& component);
     friend QString lastJobNotice(const Zendrik& component);
     void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
     class Private;

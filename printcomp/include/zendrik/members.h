@@ -48,6 +48,9 @@ struct MemberInfo {
     MemberKind kind;
     ValueType type;
     const char* accepted; // what the member accepts, for help texts and refusals
+    // The accepted range of an integer member (ValueType::Int16, Int32).
+    qint64 minimum = 0;
+    qint64 maximum = 0;
 };
 
 // All members, in the order of the contract.

@@ -2,7 +2,7 @@
 // Stored design-time property sets: the values a host window keeps for its component instance,
 // taken on when the instance is created.
 
-#include "zendrikfont.h"
+#include <zendrik/zendrikfont.h>
 
 #include <QList>
 #include <QPair>
@@ -36,10 +36,5 @@ struct DesignTimeProperties {
     // "Face,size,weight,italic,underline,strikeout,charset").
     QList<QPair<QString, QString>> keyValues() const;
 };
-
-// The start window's instance: Tahoma, body 9.75 pt, header and footer 8.25 pt, title 15.75 pt.
-const DesignTimeProperties& startWindowProperties();
-// The advanced window's instance: Verdana 8.25 pt for all four fonts.
-const DesignTimeProperties& advancedWindowProperties();
 
 } // namespace zendrik
