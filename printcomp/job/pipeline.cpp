@@ -1,7 +1,6 @@
 #include "job/pipeline.h"
 
 #include "layout/fontmetrics.h"
-#include "pdf/pagecontent.h"
 
 #include <condition_variable>
 #include <deque>
@@ -81,12 +80,9 @@ void layOut(const PipelineInput& input, PageQueue& queue, std::stop_token stop, 
         // This thread's own fonts: Qt's font objects are not shared between threads.
         QtFontMetrics metrics(input.fonts);
         LayoutEngine engine(input.spec, metrics);
-        GlyphCache glyphCache(metrics.device(), paintResources(input.fonts, PrintResolutionDevice::kDpi));
         Page page;
         while (!jobStop.stop_requested() && engine.nextPage(input.body, page)) {
-            PreparedPage prepared{std::move(page), {}};
-            prepared.glyphs = glyphCache.glyphsOf(prepared.page);
-            if (!queue.push(std::move(prepared), stop))
+            if (!queue.push(std::move(page), stop))
                 return;
         }
         queue.close(engine.failure());
@@ -122,7 +118,7 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
             std::jthread layout([&](std::stop_token own) { layOut(input, queue, own, stop); });
             PreparedPage page;
             int number = 0;
-            while (queue.pop(page, stop)) {
+            while (!stop.stop_requested() && queue.pop(page, stop)) {
                 pageStarting(++number);
                 if (Status written = target.page(page); !written)
                     return written.failure();
