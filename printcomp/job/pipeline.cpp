@@ -113,15 +113,18 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
             return begun.failure();
 
         PageQueue queue;
+        qint64 boxed = 0;
         {
             // Leaving this block by any way stops the layout thread and joins it.
             std::jthread layout([&](std::stop_token own) { layOut(input, queue, own, stop); });
             PreparedPage page;
             int number = 0;
+            boxed = 0;
             while (!stop.stop_requested() && queue.pop(page, stop)) {
                 pageStarting(++number);
                 if (Status written = target.page(page); !written)
                     return written.failure();
+                boxed += page.boxedCharacters;
             }
         }
         if (stop.stop_requested())
@@ -129,8 +132,10 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
         if (const std::optional<Failure> failed = queue.failure())
             return *failed;
         Result<OutputResult> result = target.finish();
-        if (result)
+        if (result) {
             guard.finished();
+            result.value().boxedCharacters = boxed;
+        }
         return result;
     } catch (...) {
         return internalFailure(std::current_exception());
