@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <deque>
 #include <mutex>
@@ -129,6 +130,11 @@ struct FontFace::Snapshot {
     std::unordered_map<char32_t, quint32> cmap;
     std::unordered_map<quint32, std::pair<int, QPainterPath>> glyphs;
 };
+
+FontFace::FontFace() {
+    static std::atomic<quint64> made{0};
+    serial_ = ++made;
+}
 
 FontFace::~FontFace() {
     if (font_)

@@ -34,6 +34,8 @@ public:
     FontFace& operator=(const FontFace&) = delete;
 
     Kind kind() const { return kind_; }
+    // Different for every face made in this process, even at the address of one destroyed.
+    quint64 serial() const { return serial_; }
     // HarfBuzz's font, its scale one unit per font unit. Null for Boxes.
     hb_font_t* hbFont() const { return font_; }
     int unitsPerEm() const { return unitsPerEm_; }
@@ -59,11 +61,12 @@ public:
     int descent() const { return descent_; } // font units below, positive
 
 private:
-    FontFace() = default;
+    FontFace();
     struct Snapshot;
     void finish();
 
     Kind kind_ = Kind::Outlines;
+    quint64 serial_ = 0;
     hb_font_t* font_ = nullptr;
     int unitsPerEm_ = 1000;
     QString family_;

@@ -111,8 +111,19 @@ QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype
     double pen = 0;
     for (const Piece& piece : pieces) {
         const bool rtl = piece.item->level & 1;
-        for (size_t g = piece.item->firstGlyph; g < piece.item->lastGlyph; ++g) {
+        size_t from = piece.item->firstGlyph;
+        if (!rtl) {
+            // Left to right, clusters rise: start at the piece rather than scan the whole item.
+            from =
+                size_t(std::lower_bound(shaped.glyphs.begin() + qsizetype(from),
+                                        shaped.glyphs.begin() + qsizetype(piece.item->lastGlyph), piece.start,
+                                        [](const ShapedGlyph& g, qsizetype at) { return qsizetype(g.cluster) < at; }) -
+                       shaped.glyphs.begin());
+        }
+        for (size_t g = from; g < piece.item->lastGlyph; ++g) {
             const ShapedGlyph& glyph = shaped.glyphs[g];
+            if (!rtl && qsizetype(glyph.cluster) >= piece.end)
+                break;
             if (qsizetype(glyph.cluster) < piece.start || qsizetype(glyph.cluster) >= piece.end)
                 continue;
             if (runs.isEmpty() || runs.back().face.get() != glyph.face || runs.back().rightToLeft != rtl) {

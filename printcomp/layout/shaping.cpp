@@ -8,6 +8,8 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <atomic>
+#include <unordered_map>
 
 namespace zendrik {
 
@@ -40,6 +42,64 @@ bool isInvisible(char32_t c, hb_unicode_general_category_t category) {
            category == HB_UNICODE_GENERAL_CATEGORY_LINE_SEPARATOR ||
            category == HB_UNICODE_GENERAL_CATEGORY_PARAGRAPH_SEPARATOR || (c >= 0xFE00 && c <= 0xFE0F) ||
            (c >= 0xE0100 && c <= 0xE01EF) || category == HB_UNICODE_GENERAL_CATEGORY_SURROGATE;
+}
+
+// Scripts whose letters take no shape from their neighbours beyond a word: a word and the spaces
+// after it shape alike wherever they stand.
+bool isWordwise(hb_script_t script) {
+    return script == HB_SCRIPT_LATIN || script == HB_SCRIPT_GREEK || script == HB_SCRIPT_CYRILLIC ||
+           script == HB_SCRIPT_COMMON || script == HB_SCRIPT_UNKNOWN;
+}
+
+struct CachedGlyph {
+    quint32 id;
+    quint32 cluster; // from the word's start
+    qint32 advance;  // font units
+    qint32 xOffset;
+    qint32 yOffset;
+};
+
+// Words shaped on this thread, in font units (so any size), by face; cleared when full so that
+// memory stays bounded whatever the vocabulary.
+constexpr qsizetype kMaxCachedWords = 1 << 16;
+constexpr qsizetype kMaxCachedWordLength = 64;
+
+const std::vector<CachedGlyph>& shapedWord(const FontFace& face, QStringView word) {
+    struct Key {
+        quint64 face;
+        QString word;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const { return qHash(k.word, size_t(k.face)); }
+    };
+    static thread_local std::unordered_map<Key, std::vector<CachedGlyph>, KeyHash> cache;
+    static thread_local std::vector<CachedGlyph> scratch;
+    static thread_local hb_buffer_t* buffer = hb_buffer_create();
+    const bool cacheable = word.size() <= kMaxCachedWordLength;
+    Key key{face.serial(), cacheable ? word.toString() : QString()};
+    if (cacheable) {
+        if (auto it = cache.find(key); it != cache.end())
+            return it->second;
+    }
+    hb_buffer_reset(buffer);
+    hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(word.utf16()), int(word.size()), 0, int(word.size()));
+    hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(face.hbFont(), buffer, nullptr, 0);
+    unsigned count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+    std::vector<CachedGlyph> glyphs(count);
+    for (unsigned g = 0; g < count; ++g)
+        glyphs[g] = CachedGlyph{info[g].codepoint, info[g].cluster, pos[g].x_advance, pos[g].x_offset, pos[g].y_offset};
+    if (!cacheable) {
+        scratch = std::move(glyphs);
+        return scratch;
+    }
+    if (qsizetype(cache.size()) >= kMaxCachedWords)
+        cache.clear();
+    return cache.emplace(std::move(key), std::move(glyphs)).first->second;
 }
 
 struct CodePoint {
@@ -181,6 +241,34 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
             }
             if (item.level & 1)
                 std::reverse(out.glyphs.begin() + qsizetype(item.firstGlyph), out.glyphs.end());
+        } else if (!(item.level & 1) && face->kind() == FontFace::Kind::Outlines && isWordwise(scriptOf[first])) {
+            // Scripts shaped letter by letter: word by word, each word shaped once per thread.
+            const double scale = size / face->unitsPerEm();
+            qsizetype w = item.start;
+            while (w < item.end) {
+                qsizetype e = w;
+                while (e < item.end && shaping.at(e) != u' ')
+                    ++e;
+                while (e < item.end && shaping.at(e) == u' ')
+                    ++e;
+                for (const CachedGlyph& g : shapedWord(*face, QStringView(shaping).mid(w, e - w))) {
+                    const quint32 cluster = quint32(w + g.cluster);
+                    if (g.id == 0) {
+                        const char32_t c = text.at(cluster).unicode();
+                        if (isInvisible(c, hb_unicode_general_category(unicode, c)))
+                            continue;
+                        out.glyphs.push_back(ShapedGlyph{1, cluster, float(size), 0, 0, boxes});
+                        out.clusterAdvance[cluster] += size;
+                        ++out.boxedCharacters;
+                        continue;
+                    }
+                    const double advance = g.advance * scale;
+                    out.glyphs.push_back(ShapedGlyph{g.id, cluster, float(advance), float(g.xOffset * scale),
+                                                     float(g.yOffset * scale), face});
+                    out.clusterAdvance[cluster] += advance;
+                }
+                w = e;
+            }
         } else {
             hb_buffer_reset(buffer);
             hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(shaping.utf16()), int(n),

@@ -196,7 +196,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
             ++end;
         const auto next = std::upper_bound(starts.begin(), starts.end(), cluster);
         const qsizetype textEnd = next == starts.end() ? run.text.size() : qsizetype(*next);
-        const QString text = run.text.mid(cluster, std::max<qsizetype>(0, textEnd - cluster));
+        const QStringView text = QStringView(run.text).mid(cluster, std::max<qsizetype>(0, textEnd - cluster));
         // Space glyphs draw nothing, yet cost as much as letters; the gaps they leave are what
         // readers take as word breaks. Kept when underlined: the line runs under them.
         if (onlySpaces(text) && !underline) {
@@ -216,7 +216,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         if (span) {
             show.end();
             out_.append("/Span << /ActualText ");
-            QString actual = text;
+            QString actual = text.toString();
             if (glyphs.rightToLeft)
                 std::reverse(actual.begin(), actual.end());
             pdf::appendTextString(out_, actual);

@@ -82,15 +82,15 @@ quint16 PdfFont::addGlyph(quint32 glyph) {
 
 bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order) {
     order.resize(size_t(count));
-    const auto assign = [&](quint16 code, const QString& share) {
+    const auto assign = [&](quint16 code, QStringView share) {
         QString& known = text_[code];
         if (known.isNull())
-            known = share;
+            known = share.toString();
         return !share.isEmpty() && known == share;
     };
     if (count == 1) {
         order[0] = 0;
-        return assign(codes[0], text.toString());
+        return assign(codes[0], text);
     }
     // Each glyph the character map gives a character of the cluster stands for that character;
     // one glyph the map knows nothing of (a conjunct, a contextual form) for all the others.
