@@ -537,13 +537,6 @@ void FormMain::setFontFamilySource(FontFamilySource source) {
     fontFamilySource() = std::move(source);
 }
 
-template <class W> W* FormMain::control(const QString& name) {
-    ensureLoaded();
-    W* widget = client()->findChild<W*>(name);
-    Q_ASSERT(widget);
-    return widget;
-}
-
 QComboBox* FormMain::list(const char* name) {
     return control<QComboBox>(QString::fromLatin1(name));
 }

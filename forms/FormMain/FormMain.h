@@ -61,7 +61,6 @@ protected:
     void onLoad() override;
 
 private:
-    template <class W> W* control(const QString& name);
     QComboBox* list(const char* name);
     bool isChecked(const QString& name);
     struct FontControls;

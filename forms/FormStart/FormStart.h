@@ -46,8 +46,6 @@ protected:
     void onLoad() override;
 
 private:
-    template <class W> W* control(const QString& name);
-
     void runSimpleDemonstration();
     void runAdvancedDemonstration();
 };

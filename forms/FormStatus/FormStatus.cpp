@@ -66,13 +66,6 @@ std::span<const ControlSpec> FormStatus::layoutTable() {
     return table;
 }
 
-template <class W> W* FormStatus::control(const QString& name) {
-    ensureLoaded();
-    W* widget = client()->findChild<W*>(name);
-    Q_ASSERT(widget);
-    return widget;
-}
-
 QLabel* FormStatus::Label1() {
     return control<QLabel>(QStringLiteral("Label1"));
 }
@@ -99,22 +92,19 @@ void FormStatus::createControls(QWidget* client) {
     const auto table = layoutTable();
     demo::createControls(table, client);
 
-    auto* label = client->findChild<QLabel*>(QStringLiteral("Label1"));
+    QLabel* label = Label1();
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     centreInFrame(label);
 
-    auto* ok = client->findChild<QPushButton*>(QStringLiteral("Command1"));
+    QPushButton* ok = Command1();
     ok->setFont(font());
     connect(ok, &QPushButton::clicked, this, &FormStatus::command1Click);
 
     const QPixmap unlit(kPictures + QStringLiteral("printer.jpg"));
     const QPixmap lit(kPictures + QStringLiteral("printer-lit.jpg"));
-    auto* shown = client->findChild<QLabel*>(QStringLiteral("Image1(0)"));
-    shown->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    shown->setLineWidth(2);
-    shown->setPixmap(unlit);
-    client->findChild<QLabel*>(QStringLiteral("Image1(1)"))->setPixmap(lit);
-    client->findChild<QLabel*>(QStringLiteral("Image1(2)"))->setPixmap(unlit);
+    setPicture(Image1(0), unlit, true);
+    Image1(1)->setPixmap(lit);
+    Image1(2)->setPixmap(unlit);
 
     auto* timer = new QTimer(client);
     timer->setObjectName(QStringLiteral("Timer1"));

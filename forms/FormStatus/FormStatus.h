@@ -46,8 +46,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    template <class W> W* control(const QString& name);
-
     bool frameFlag_ = false;
 };
 

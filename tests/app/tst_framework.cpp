@@ -120,6 +120,8 @@ private slots:
     void unloadDestroysControlsAndKeepsMembers();
     void hideKeepsTheWindowLoaded();
     void closeBoxUnloads();
+    void controlLookup_data();
+    void controlLookup();
 
     void centerForm_data();
     void centerForm();
@@ -235,6 +237,38 @@ void FrameworkTest::closeBoxUnloads() {
     QVERIFY(form.close());
     QVERIFY(!form.isLoaded());
     QCOMPARE(form.unloads, 1);
+}
+
+void FrameworkTest::controlLookup_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("asButton");
+    QTest::addColumn<QString>("error"); // empty: found
+
+    QTest::newRow("label as label") << "Label1" << false << "";
+    QTest::newRow("missing") << "Label2" << false << "ProbeForm has no control named Label2";
+    QTest::newRow("label as button") << "Label1" << true
+                                     << "control Label1 of ProbeForm is a QLabel, not a QAbstractButton";
+    QTest::newRow("name of the window itself") << "ProbeForm" << false << "ProbeForm has no control named ProbeForm";
+}
+
+// Any lookup loads the window hidden; one that misses throws, whatever the build type.
+void FrameworkTest::controlLookup() {
+    QFETCH(QString, name);
+    QFETCH(bool, asButton);
+    QFETCH(QString, error);
+
+    ProbeForm& form = window<ProbeForm>();
+    try {
+        QObject* found = asButton ? static_cast<QObject*>(form.control<QAbstractButton>(name))
+                                  : static_cast<QObject*>(form.control<QLabel>(name));
+        QVERIFY2(error.isEmpty(), "no error raised");
+        QCOMPARE(found->objectName(), name);
+    } catch (const ControlError& raised) {
+        QCOMPARE(QString::fromStdString(raised.what()), error);
+    }
+    QVERIFY(form.isLoaded());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.loads, 1);
 }
 
 void FrameworkTest::centerForm_data() {
