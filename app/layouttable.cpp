@@ -1,5 +1,7 @@
 #include "layouttable.h"
 
+#include "form.h"
+#include "glyphbutton.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -7,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -96,8 +99,13 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
         box->setChecked(spec.checked);
         return box;
     }
-    case ControlKind::CommandButton: {
-        auto* button = new QPushButton(spec.caption, parent);
+    case ControlKind::CommandButton:
+    case ControlKind::GraphicalButton: {
+        QPushButton* button = spec.kind == ControlKind::GraphicalButton ? new GlyphButton(spec.caption, parent)
+                                                                        : new QPushButton(spec.caption, parent);
+        if (!spec.picture.isEmpty()) {
+            button->setIcon(QIcon(spec.picture));
+        }
         // Enter clicks the button that has the focus; no button is the window's default.
         button->setAutoDefault(true);
         button->setDefault(false);
@@ -110,6 +118,14 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
     }
     case ControlKind::TextBox:
         return new QLineEdit(parent);
+    case ControlKind::MultiLineTextBox: {
+        auto* box = new QPlainTextEdit(parent);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Tab moves on to the next control, as in a single-line box.
+        box->setTabChangesFocus(true);
+        return box;
+    }
     case ControlKind::Image: {
         auto* image = new QLabel(parent);
         image->setAlignment(Qt::AlignCenter);
@@ -138,9 +154,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     return widget;
 }
 
-void setPicture(QWidget* image, const QPixmap& picture, bool border) {
-    auto* label = qobject_cast<QLabel*>(image);
-    Q_ASSERT(label);
+void setPicture(QLabel* label, const QPixmap& picture, bool border) {
     if (border) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(kPictureBorderPixels);
@@ -156,7 +170,11 @@ void createControls(std::span<const ControlSpec> table, QWidget* client) {
         QWidget* parent = client;
         if (!spec.container.isEmpty()) {
             parent = client->findChild<QWidget*>(spec.container);
-            Q_ASSERT(parent);
+            if (!parent) {
+                throw ControlError(QStringLiteral("container %1 of %2 does not exist (yet)")
+                                       .arg(spec.container, spec.name)
+                                       .toStdString());
+            }
         }
         createControl(spec, parent);
     }

@@ -22,8 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include <array>
 #include <cmath>
@@ -157,6 +155,20 @@ ControlSpec bannerLabel(int index, int left, int top, int tab, const QColor& col
     return spec;
 }
 
+// "Print Document": graphical, the printer glyph above the caption.
+ControlSpec printButton() {
+    ControlSpec spec = commandButton("Command1", "Print Document", 6420, 7020, 1365, 1005, 3);
+    spec.kind = ControlKind::GraphicalButton;
+    spec.picture = kPictures + QStringLiteral("printer-glyph.gif");
+    return spec;
+}
+
+ControlSpec bodyTextBox() {
+    ControlSpec spec = textBox("txtText", "Frame5", 750, 600, 3555, 2205, 57, kDarkBlue);
+    spec.kind = ControlKind::MultiLineTextBox;
+    return spec;
+}
+
 std::vector<ControlSpec> buildLayout() {
     return {
         // Banner: the dark blue title is created last, so it lies on top of its white edge.
@@ -164,7 +176,7 @@ std::vector<ControlSpec> buildLayout() {
         bannerLabel(1, 1920, 30, 1, kDarkBlue),
         {QStringLiteral("Image1"), ControlKind::Image, {}, {}, 30, 30, 1140, 660},
         frame("Frame1", "", -30, 720, 9255, 30, 2),
-        commandButton("Command1", "Print Document", 6420, 7020, 1365, 1005, 3),
+        printButton(),
 
         frame("Frame2", "Printer settings", 60, 4470, 4335, 2415, 4),
         fieldLabel(0, "Frame2", "Printer:", 120, 390, 540, 5),
@@ -223,7 +235,7 @@ std::vector<ControlSpec> buildLayout() {
         fieldLabel(18, "Frame5", "Title:", 120, 300, 360, 54),
         textBox("txtTitle", "Frame5", 750, 300, 3555, 285, 55, kDarkBlue),
         fieldLabel(19, "Frame5", "Body:", 120, 600, 420, 56),
-        textBox("txtText", "Frame5", 750, 600, 3555, 2205, 57, kDarkBlue),
+        bodyTextBox(),
         fieldLabel(20, "Frame5", "Header:", 120, 2850, 585, 58),
         textBox("txtHeader", "Frame5", 750, 2820, 3555, 285, 59, kDarkBlue),
         fieldLabel(21, "Frame5", "Footer:", 120, 3150, 540, 60),
@@ -417,55 +429,6 @@ MarginValue marginFromText(const QString& text) {
     return {static_cast<qint16>(whole), {}};
 }
 
-// A graphical command button: its glyph centred above its caption.
-class GlyphButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        option.icon = QIcon();
-        painter.drawControl(QStyle::CE_PushButton, option);
-
-        constexpr int kGlyph = 32;
-        constexpr int kGap = 2;
-        const QFontMetrics metrics(font());
-        int x = (width() - kGlyph) / 2;
-        int y = (height() - kGlyph - kGap - metrics.height()) / 2;
-        if (isDown()) {
-            x += style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this);
-            y += style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this);
-        }
-        const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
-        painter.drawPixmap(x, y, icon().pixmap(QSize(kGlyph, kGlyph), devicePixelRatio(), mode));
-        const QRect textRect(x - (width() - kGlyph) / 2, y + kGlyph + kGap, width(), metrics.height());
-        painter.drawItemText(textRect, Qt::AlignHCenter | Qt::AlignTop, palette(), isEnabled(), text(),
-                             QPalette::ButtonText);
-    }
-};
-
-// Puts `replacement` in place of the control the table created, with its name, place, font and
-// colours, and returns it.
-template <class W> W* replaceControl(QWidget* client, const QString& name, W* replacement) {
-    QWidget* original = client->findChild<QWidget*>(name);
-    Q_ASSERT(original);
-    replacement->setParent(original->parentWidget());
-    replacement->setObjectName(name);
-    replacement->setGeometry(original->geometry());
-    replacement->setFont(original->font());
-    replacement->setPalette(original->palette());
-    replacement->setAutoFillBackground(original->autoFillBackground());
-    replacement->setFocusPolicy(original->focusPolicy());
-    replacement->stackUnder(original);
-    replacement->show();
-    delete original;
-    return replacement;
-}
-
 // As with the platform's option groups, Tab stops only at the selected button; the arrow keys move
 // between them.
 void makeOneTabStop(const QList<QRadioButton*>& group) {
@@ -560,17 +523,10 @@ void FormMain::createControls(QWidget* client) {
     image->setScaledContents(true);
     image->setPixmap(photograph);
 
-    auto* print = replaceControl(client, QStringLiteral("Command1"), new GlyphButton(QStringLiteral("Print Document")));
-    print->setIcon(QIcon(kPictures + QStringLiteral("printer-glyph.gif")));
-    print->setAutoDefault(true);
+    auto* print = control<QPushButton>(QStringLiteral("Command1"));
     connect(print, &QPushButton::clicked, this, &FormMain::command1Click);
     connect(client->findChild<QPushButton*>(QStringLiteral("Command2")), &QPushButton::clicked, this,
             &FormMain::command2Click);
-
-    auto* body = replaceControl(client, QStringLiteral("txtText"), new QPlainTextEdit);
-    body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    body->setTabChangesFocus(true);
 
     for (QComboBox* list : client->findChildren<QComboBox*>()) {
         // An opened list scrolls through its entries in the list's own colours instead of covering the screen.

@@ -55,6 +55,32 @@ QStringList families(int count, const QList<QPair<int, QString>>& placed) {
     return names;
 }
 
+// The widget class each kind of row is made of.
+const char* classOf(const ControlSpec& spec) {
+    switch (spec.kind) {
+    case ControlKind::Frame:
+        return spec.caption.isEmpty() ? "QFrame" : "QGroupBox";
+    case ControlKind::Label:
+    case ControlKind::Image:
+        return "QLabel";
+    case ControlKind::OptionButton:
+        return "QRadioButton";
+    case ControlKind::CheckBox:
+        return "QCheckBox";
+    case ControlKind::CommandButton:
+        return "QPushButton";
+    case ControlKind::GraphicalButton:
+        return "demo::GlyphButton";
+    case ControlKind::ComboBox:
+        return "QComboBox";
+    case ControlKind::TextBox:
+        return "QLineEdit";
+    case ControlKind::MultiLineTextBox:
+        return "QPlainTextEdit";
+    }
+    return "";
+}
+
 QString captionOf(QWidget* widget) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         return label->text();
@@ -179,6 +205,7 @@ void TestFormMain::controlsFollowTheLayoutTable() {
     for (const ControlSpec& spec : FormMain::layoutTable()) {
         const QByteArray name = spec.name.toUtf8();
         QWidget* widget = fixture::find<QWidget>(form, spec.name);
+        QVERIFY2(widget->inherits(classOf(spec)), name);
         const QString container =
             widget->parentWidget() == form.client() ? QString() : widget->parentWidget()->objectName();
         QCOMPARE(container, spec.container);
