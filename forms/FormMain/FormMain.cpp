@@ -6,6 +6,7 @@
 #include "application.h"
 #include "centerform.h"
 #include "messagebox.h"
+#include "savedpdf.h"
 #include "windowregistry.h"
 
 #include "demotext.h"
@@ -354,10 +355,11 @@ void FormMain::zendrik1PrintingPage(qint32 page) {
 void FormMain::zendrik1PrintComplete() {
     demo::window<FormStatus>().setLabel1Caption(QStringLiteral("Print Complete!"));
     demo::window<FormStatus>().Timer1()->stop();
+    demo::window<FormStatus>().showSavedFile(savedPdfPath(*Zendrik1(), printerName_));
 }
 
-void FormMain::zendrik1PrintError() {
-    MessageBox::show(QStringLiteral("Print error!"), kExclamation);
+void FormMain::zendrik1PrintError(qint32, const QString& description) {
+    MessageBox::show(QStringLiteral("Print error!"), kExclamation, {}, description);
 }
 
 } // namespace demo

@@ -68,7 +68,8 @@ private:
 
     void zendrik1PrintingPage(qint32 page);
     void zendrik1PrintComplete();
-    void zendrik1PrintError();
+    // "Print error!", with the component's description of the failure below it.
+    void zendrik1PrintError(qint32 code, const QString& description);
 
     QString printerName_;
 };

@@ -3,6 +3,7 @@
 #include "FormMain/FormMain.h"
 #include "centerform.h"
 #include "messagebox.h"
+#include "savedpdf.h"
 #include "windowregistry.h"
 
 #include "demotext.h"
@@ -122,6 +123,7 @@ void FormStart::createControls(QWidget* client) {
     auto* component = new zendrik::Zendrik(startWindowProperties(), client);
     component->setObjectName(QStringLiteral("Zendrik1"));
     connect(component, &zendrik::Zendrik::PrintComplete, this, &FormStart::zendrik1PrintComplete);
+    connect(component, &zendrik::Zendrik::PrintError, this, &FormStart::zendrik1PrintError);
 }
 
 void FormStart::onLoad() {
@@ -165,7 +167,12 @@ void FormStart::cmdExitClick() {
 }
 
 void FormStart::zendrik1PrintComplete() {
-    MessageBox::show(QStringLiteral("Printing completed!"), kOkOnly | kExclamation, kTitle);
+    MessageBox::show(QStringLiteral("Printing completed!"), kOkOnly | kExclamation, kTitle,
+                     savedAsText(savedPdfPath(zendrik1(), QString())));
+}
+
+void FormStart::zendrik1PrintError(qint32, const QString& description) {
+    MessageBox::show(QStringLiteral("Print error!"), kOkOnly | kExclamation, kTitle, description);
 }
 
 } // namespace demo

@@ -40,6 +40,8 @@ public:
     void cmdGoClick();
     void cmdExitClick();
     void zendrik1PrintComplete();
+    // A failed simple demonstration is reported, with the component's description.
+    void zendrik1PrintError(qint32 code, const QString& description);
 
 protected:
     void createControls(QWidget* client) override;

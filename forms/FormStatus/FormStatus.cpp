@@ -2,6 +2,7 @@
 
 #include "FormMain/FormMain.h"
 #include "centerform.h"
+#include "savedpdf.h"
 #include "twips.h"
 #include "windowregistry.h"
 
@@ -86,6 +87,12 @@ void FormStatus::setLabel1Caption(const QString& caption) {
     QLabel* label = Label1();
     label->setText(caption);
     centreInFrame(label);
+}
+
+void FormStatus::showSavedFile(const QString& path) {
+    const QString tip = savedAsText(path);
+    Label1()->setToolTip(tip);
+    control<QWidget>(QStringLiteral("Frame1"))->setToolTip(tip);
 }
 
 void FormStatus::createControls(QWidget* client) {

@@ -551,6 +551,7 @@ void TestFormMainPrint::printError() {
     QCOMPARE(MessageBox::history().first().text, QStringLiteral("Print error!"));
     QCOMPARE(MessageBox::history().first().style, 48);
     QCOMPARE(MessageBox::history().first().title, QStringLiteral("ZendrikDemo"));
+    QCOMPARE(MessageBox::history().first().informativeText, QStringLiteral("disk full"));
 
     FormStatus& status = window<FormStatus>();
     status.showForm();
@@ -704,7 +705,12 @@ void TestFormMainPrint::pdfThroughTheWindows() {
     }
     const QRegularExpression size(QStringLiteral("Page size: +%1 pts").arg(pageSize));
     QVERIFY2(pdfInfo(path).contains(size), qPrintable(pdfInfo(path)));
-    QCOMPARE(window<FormStatus>().Label1()->text(), QStringLiteral("Print Complete!"));
+    QLabel* progress = window<FormStatus>().Label1();
+    QCOMPARE(progress->text(), QStringLiteral("Print Complete!"));
+    // The file is named where the progress text and picture are, without a change to the layout.
+    const QString saved = QStringLiteral("Saved as ") + QDir::toNativeSeparators(path);
+    QCOMPARE(progress->toolTip(), saved);
+    QCOMPARE(fixture::find<QWidget>(window<FormStatus>(), "Frame1")->toolTip(), saved);
 }
 
 QTEST_MAIN(TestFormMainPrint)
