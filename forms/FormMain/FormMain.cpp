@@ -5,6 +5,7 @@
 #include "FormStatus/FormStatus.h"
 #include "application.h"
 #include "centerform.h"
+#include "displayfonts.h"
 #include "messagebox.h"
 #include "savedpdf.h"
 #include "windowregistry.h"
@@ -16,7 +17,6 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -217,7 +217,7 @@ void FormMain::onLoad() {
     }
 
     const QStringList families =
-        (fontFamilySource() ? fontFamilySource()() : QFontDatabase::families()).mid(0, kFontListLength);
+        (fontFamilySource() ? fontFamilySource()() : displayFontFamilies()).mid(0, kFontListLength);
     const int fontSelection = defaultFontIndex(families);
     for (const char* name : kFontLists) {
         list(name)->addItems(families);

@@ -36,7 +36,7 @@ public:
     static std::span<const ControlSpec> layoutTable();
 
     // Where the load step takes the installed printers and the display's fonts from. An empty
-    // function restores the component's GetPrinters and the font database; tests give fixed lists.
+    // function restores the component's GetPrinters and displayFontFamilies(); tests give fixed lists.
     using PrinterSource = std::function<QStringList(qint16& count)>;
     using FontFamilySource = std::function<QStringList()>;
     static void setPrinterSource(PrinterSource source);

@@ -6,10 +6,12 @@
 #include "FormStart/FormStart.h"
 #include "FormStatus/FormStatus.h"
 #include "demotext.h"
+#include "displayfonts.h"
 #include <zendrik/zendrik.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -320,6 +322,8 @@ void TestFormMain::bannerAndPictures() {
     QCOMPARE(white->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     QCOMPARE(blue->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     QCOMPARE(white->font().family(), QStringLiteral("Comic Sans MS"));
+    // Shown in the free stand-in, not in whatever script font fontconfig would take for it.
+    QCOMPARE(plainFamilyName(QFontInfo(white->font()).family()), QStringLiteral("Comic Neue"));
     QCOMPARE(white->font().pointSizeF(), 20.25);
     QVERIFY(white->font().bold());
     QCOMPARE(white->pos() - blue->pos(), QPoint(2, 2));

@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cmath>
+
 using namespace demo;
 namespace Id = zendrik::MemberId;
 
@@ -513,7 +515,8 @@ void TestFormMainPrint::pagesPaintedAtOnce() {
         QVERIFY2(paints > before, "the new text was not painted before the handler returned");
     }
     QCOMPARE(label->size(), label->sizeHint());
-    QCOMPARE(label->geometry().center().x(), label->parentWidget()->rect().center().x());
+    // Centred to the pixel: an odd difference of widths leaves half a pixel either side.
+    QVERIFY(std::abs(label->geometry().center().x() - label->parentWidget()->rect().center().x()) <= 1);
     QVERIFY(status.Timer1()->isActive());
     label->removeEventFilter(&counter);
 }

@@ -1,0 +1,201 @@
+// The fonts the windows are designed with: bold Tahoma that looks bold on screen and in print, the
+// free stand-ins for the other Windows fonts, and the font names the font lists offer. Runs with a
+// fontconfig set-up that has no alias rules of its own (FONTCONFIG_FILE), so that the stand-ins
+// can only come from the application's file.
+
+#include "application.h"
+#include "displayfonts.h"
+
+#include <zendrik/zendrik.h>
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace demo;
+
+namespace {
+
+// Pixels darker than mid-grey.
+qint64 ink(const QImage& image) {
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    qint64 dark = 0;
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x) {
+            dark += line[x] < 128;
+        }
+    }
+    return dark;
+}
+
+QFont font(const QString& family, double points, bool bold) {
+    QFont f(family);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+qint64 labelInk(const QFont& font) {
+    QLabel label(QStringLiteral("Print with simple code"));
+    label.setFont(font);
+    label.setStyleSheet(QStringLiteral("QLabel { background: white; color: black; }"));
+    label.resize(label.sizeHint());
+    return ink(label.grab().toImage());
+}
+
+} // namespace
+
+class FontsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void boldTahomaOnScreen_data();
+    void boldTahomaOnScreen();
+    void boldTahomaInPrint();
+    void standIns_data();
+    void standIns();
+    void plainFamilyNames_data();
+    void plainFamilyNames();
+    void displayFamiliesPrintAsNamed();
+
+private:
+    QTemporaryDir pdfDir_;
+};
+
+void FontsTest::initTestCase() {
+    QVERIFY2(qEnvironmentVariableIsSet("FONTCONFIG_FILE"), "run through ctest, with the alias-free fontconfig set-up");
+    QVERIFY(pdfDir_.isValid());
+    qputenv(zendrik::kPdfDirEnv, QFile::encodeName(pdfDir_.path()));
+    prepareApplication();
+}
+
+void FontsTest::boldTahomaOnScreen_data() {
+    QTest::addColumn<double>("points");
+    QTest::newRow("option captions, 8.25 pt") << 8.25;
+    QTest::newRow("15.75 pt") << 15.75;
+}
+
+void FontsTest::boldTahomaOnScreen() {
+    QFETCH(double, points);
+    const QFont bold = font(QStringLiteral("Tahoma"), points, true);
+    QCOMPARE(QFontInfo(bold).family(), QStringLiteral("Tahoma"));
+    const qint64 regularInk = labelInk(font(QStringLiteral("Tahoma"), points, false));
+    const qint64 boldInk = labelInk(bold);
+    QVERIFY2(boldInk > regularInk * 115 / 100,
+             qPrintable(QStringLiteral("bold %1, regular %2").arg(boldInk).arg(regularInk)));
+}
+
+// A title printed in Tahoma bold through the component, against the same title regular.
+void FontsTest::boldTahomaInPrint() {
+    qint64 inks[2] = {};
+    for (bool bold : {false, true}) {
+        zendrik::Zendrik component;
+        component.setDocTitle(QStringLiteral("Orvanel Demo"));
+        component.setDocText(QStringLiteral(" "));
+        component.DocTitleFont().setName(QStringLiteral("Tahoma"));
+        component.DocTitleFont().setSize(20);
+        component.DocTitleFont().setBold(bold);
+        QSignalSpy complete(&component, &zendrik::Zendrik::PrintComplete);
+        QSignalSpy error(&component, &zendrik::Zendrik::PrintError);
+        component.PrintDoc(QString::fromLatin1(zendrik::kSaveAsPdfPrinter));
+        QTRY_VERIFY_WITH_TIMEOUT(complete.size() + error.size() == 1, 30000);
+        QVERIFY2(error.isEmpty(), error.isEmpty() ? "" : qPrintable(error.first().at(1).toString()));
+
+        const QString png = pdfDir_.filePath(QStringLiteral("page%1").arg(bold));
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                                                  QStringLiteral("-singlefile"), component.lastOutputPath(), png});
+        QVERIFY(render.waitForFinished(30000));
+        QCOMPARE(render.exitCode(), 0);
+        const QImage page(png + QStringLiteral(".png"));
+        QVERIFY(!page.isNull());
+        inks[bold] = ink(page);
+        QFile::remove(component.lastOutputPath());
+    }
+    QVERIFY(inks[0] > 0);
+    QVERIFY2(inks[1] > inks[0] * 115 / 100,
+             qPrintable(QStringLiteral("bold %1, regular %2").arg(inks[1]).arg(inks[0])));
+}
+
+void FontsTest::standIns_data() {
+    QTest::addColumn<QString>("requested");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("banner") << "Comic Sans MS"
+                            << "Comic Neue";
+    QTest::newRow("Times New Roman") << "Times New Roman"
+                                     << "Liberation Serif";
+    QTest::newRow("Verdana") << "Verdana"
+                             << "DejaVu Sans";
+    QTest::newRow("Tahoma, Wine's copy") << "Tahoma"
+                                         << "Tahoma";
+}
+
+void FontsTest::standIns() {
+    QFETCH(QString, requested);
+    QFETCH(QString, shown);
+    for (bool bold : {false, true}) {
+        QCOMPARE(plainFamilyName(QFontInfo(font(requested, 20.25, bold)).family()), shown);
+    }
+}
+
+void FontsTest::plainFamilyNames_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("plain");
+    QTest::newRow("untagged") << "DejaVu Sans"
+                              << "DejaVu Sans";
+    QTest::newRow("foundry") << "Nimbus Sans [urw]"
+                             << "Nimbus Sans";
+    QTest::newRow("foundry with a space") << "Standard Symbols PS [URW ]"
+                                          << "Standard Symbols PS";
+    QTest::newRow("bracket inside the name") << "Odd [Name] Sans"
+                                             << "Odd [Name] Sans";
+    QTest::newRow("only a tag") << "[urw]"
+                                << "[urw]";
+}
+
+void FontsTest::plainFamilyNames() {
+    QFETCH(QString, family);
+    QFETCH(QString, plain);
+    QCOMPARE(plainFamilyName(family), plain);
+}
+
+// Each family once by its plain name; the name the lists offer is the family that prints.
+void FontsTest::displayFamiliesPrintAsNamed() {
+    const QStringList names = displayFontFamilies();
+    QVERIFY(names.contains(QStringLiteral("Tahoma")));
+    QStringList seen;
+    for (const QString& name : names) {
+        QVERIFY2(!seen.contains(name), qPrintable(name));
+        seen << name;
+        QVERIFY2(!name.contains(QLatin1String(" [")), qPrintable(name));
+        zendrik::FontSpec printed;
+        printed.name = name;
+        QCOMPARE(plainFamilyName(QFontInfo(printed.toQFont()).family()), name);
+    }
+    // A family several foundries offer is listed once, in the database's order; Qt's generic names,
+    // which print in another family, are not listed.
+    qsizetype last = -1;
+    for (const QString& family : QFontDatabase::families()) {
+        const qsizetype at = names.indexOf(plainFamilyName(family));
+        if (family.endsWith(QLatin1Char(']'))) {
+            QVERIFY2(at >= 0, qPrintable(family));
+        }
+        if (at >= 0) {
+            QVERIFY2(at >= last, qPrintable(family));
+            last = at;
+        }
+    }
+    QVERIFY(!names.contains(QStringLiteral("Sans Serif")));
+}
+
+QTEST_MAIN(FontsTest)
+#include "tst_fonts.moc"
