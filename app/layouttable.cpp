@@ -4,6 +4,7 @@
 #include "glyphbutton.h"
 #include "twips.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -59,6 +61,45 @@ QStyle* classicStyle() {
         }
     }
     return style;
+}
+
+// An option list whose opened list is wide enough to read every entry whole, however narrow the
+// closed list is designed (long font names).
+class OptionListBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override {
+        QAbstractItemView* entries = view();
+        entries->setMinimumWidth(entries->sizeHintForColumn(0) + entries->verticalScrollBar()->sizeHint().width() +
+                                 2 * entries->frameWidth());
+        QComboBox::showPopup();
+    }
+};
+
+// Under Fusion a list's colours come out as a washed-out gradient when closed and white when opened;
+// a style sheet paints both in the designed colours. The border matches Fusion's text boxes, and an
+// opened list scrolls through its entries instead of covering the screen.
+QString optionListStyle(const ControlSpec& spec) {
+    QString colours;
+    if (spec.background) {
+        colours += QStringLiteral("background: %1;").arg(spec.background->name());
+    }
+    if (spec.foreground) {
+        colours += QStringLiteral("color: %1;").arg(spec.foreground->name());
+    }
+    return QStringLiteral("QComboBox { combobox-popup: 0; border: 1px solid #ababab; border-radius: 2px; "
+                          "padding-left: 3px; %1 } QComboBox QAbstractItemView { %1 }")
+        .arg(colours);
+}
+
+// A check box designed lower than the style's box gets a box one pixel lower than itself, so that it
+// is drawn whole and stacked boxes keep a gap, instead of being cut off at the bottom.
+void fitIndicator(QCheckBox* box) {
+    const int height = box->height();
+    if (box->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, box) >= height) {
+        box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(height - 1));
+    }
 }
 
 QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
@@ -112,8 +153,11 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
         return button;
     }
     case ControlKind::ComboBox: {
-        auto* list = new QComboBox(parent);
+        auto* list = new OptionListBox(parent);
         list->setEditable(false);
+        if (spec.background || spec.foreground) {
+            list->setStyleSheet(optionListStyle(spec));
+        }
         return list;
     }
     case ControlKind::TextBox:
@@ -145,6 +189,9 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     widget->setGeometry(twipsToPixelRect(spec.left, spec.top, spec.width, spec.height));
     if (spec.autoSize) {
         widget->resize(widget->sizeHint());
+    }
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        fitIndicator(box);
     }
     if (spec.tabIndex < 0 || spec.kind == ControlKind::Frame || spec.kind == ControlKind::Label ||
         spec.kind == ControlKind::Image) {

@@ -14,7 +14,6 @@
 #include "designtimepresets.h"
 #include <zendrik/zendrik.h>
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QIcon>
@@ -182,10 +181,7 @@ void FormMain::createControls(QWidget* client) {
     connect(control<QPushButton>(QStringLiteral("Command2")), &QPushButton::clicked, this, &FormMain::command2Click);
 
     for (QComboBox* list : client->findChildren<QComboBox*>()) {
-        // An opened list scrolls through its entries in the list's own colours instead of covering the screen.
-        list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
         list->setMaxVisibleItems(kVisibleListEntries);
-        list->view()->setPalette(list->palette());
     }
 
     makeOneTabStop(client->findChildren<QRadioButton*>());
