@@ -1,17 +1,13 @@
 # Installation and packaging. The executables and the data files they read lie together in one
 # private folder (the application finds Demo1.txt and Demo2.txt beside itself); bin/ holds links.
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(ZENDRIK_APP_DIR ${CMAKE_INSTALL_LIBDIR}/zendrik)
 
-
-# Consumers of the installed package include <zendrik/zendrik.h>.
-set_target_properties(zendrik PROPERTIES
-    EXPORT_NAME Zendrik
-    INTERFACE_INCLUDE_DIRECTORIES
-        "$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/printcomp/include>;$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/printcomp>;$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>")
-install(TARGETS zendrik EXPORT ZendrikTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# Consumers of the installed package include <zendrik/zendrik.h>. The component is a static
+# library on top of its layers' static libraries, which are installed with it.
+install(TARGETS zendrik zendrik_job zendrik_output zendrik_pdf zendrik_layout zendrik_document zendrik_base
+    EXPORT ZendrikTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/printcomp/include/zendrik DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT ZendrikTargets NAMESPACE Zendrik:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zendrik)
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/ZendrikConfig.cmake.in

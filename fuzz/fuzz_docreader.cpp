@@ -2,7 +2,7 @@
 // consumed and compared with a decoding of the whole file at once; and the lenient UTF-8 decoder on
 // its own, whole and split at any point.
 
-#include "docreader.h"
+#include "document/docreader.h"
 #include "fuzzcommon.h"
 
 #include <QByteArray>
@@ -87,9 +87,13 @@ QString consume(DocumentReader& reader) {
         if (ends)
             body += u'\n';
     }
-    if (!ends && reader.error().isEmpty())
+    if (!ends && !reader.failure())
         fuzzcommon::fail("reader", QStringLiteral("the body ended inside a paragraph"));
-    return reader.error().isEmpty() ? body : QString();
+    return !reader.failure() ? body : QString();
+}
+
+QString messageOf(const BodySource& source) {
+    return source.failure() ? source.failure()->message : QString();
 }
 
 void checkFile(const QByteArray& file) {
@@ -100,34 +104,35 @@ void checkFile(const QByteArray& file) {
     }
     // The reader decides the encoding and refuses NUL bytes in UTF-8 from its first block of 64 KiB.
     DocumentReader body;
-    const bool opened = body.open(tempPath);
+    const bool opened = body.open(tempPath).ok();
     const bool utf8 = body.encoding() == DocumentReader::Encoding::Utf8;
     const bool refusedAtOpen = utf8 && file.left(65536).contains('\0');
     const bool textual = !utf8 || !file.contains('\0');
     if (opened == refusedAtOpen)
-        fuzzcommon::fail("reader", QStringLiteral("open gave %1: \"%2\"").arg(opened).arg(body.error()));
+        fuzzcommon::fail("reader", QStringLiteral("open gave %1: \"%2\"").arg(opened).arg(messageOf(body)));
     if (opened) {
         const QString got = consume(body);
         if (got.isNull() == textual)
-            fuzzcommon::fail("reader", QStringLiteral("error \"%1\" (binary: %2)").arg(body.error()).arg(!textual));
+            fuzzcommon::fail("reader", QStringLiteral("error \"%1\" (binary: %2)").arg(messageOf(body)).arg(!textual));
         if (textual && got != expectedBody(file, body.encoding()))
             fuzzcommon::fail("reader", QStringLiteral("the body differs from the file decoded at once"));
-    } else if (body.error().isEmpty()) {
+    } else if (!body.failure()) {
         fuzzcommon::fail("reader", QStringLiteral("open failed without a reason"));
     }
 
     DocumentReader whole;
     if (whole.open(tempPath)) {
-        DocumentParts parts;
-        if (whole.readMarks(parts)) {
+        const Result<DocumentParts> marked = whole.readMarks();
+        if (marked) {
             consume(whole);
+            const DocumentParts& parts = marked.value();
             for (const QString* part : {&parts.title, &parts.header, &parts.footer}) {
                 if (part->contains(u'\r'))
                     fuzzcommon::fail("marks", QStringLiteral("a part holds a carriage return"));
             }
         }
-        if (textual && !whole.error().isEmpty())
-            fuzzcommon::fail("marks", whole.error());
+        if (textual && whole.failure())
+            fuzzcommon::fail("marks", messageOf(whole));
     }
 }
 

@@ -5,9 +5,9 @@
 
 #include "fuzzcommon.h"
 #include "fuzzinput.h"
-#include "painter.h"
-#include "pdfwriter.h"
-#include "truetype.h"
+#include "pdf/pagecontent.h"
+#include "pdf/pdfwriter.h"
+#include "pdf/truetype.h"
 
 #include <QBuffer>
 #include <QRawFont>

@@ -1,14 +1,16 @@
 // Command-line front end of the print component: sets members by name, then prints.
 
-#include "zendrikinternal.h"
 #include <zendrik/members.h>
 #include <zendrik/zendrik.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
 
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +41,7 @@ void printHelp() {
          "Members:\n";
     for (const auto& m : zendrik::memberTable()) {
         if (m.kind == zendrik::MemberKind::Put) {
-            s << QStringLiteral("  %1").arg(QLatin1String(m.name), -26) << m.accepted << "\n";
+            s << QStringLiteral("  %1").arg(QLatin1String(m.name), -26) << zendrik::acceptedValues(m) << "\n";
         } else if (m.type == zendrik::ValueType::Font) {
             const QString font = QLatin1String(m.name);
             s << QStringLiteral("  %1").arg(font + QStringLiteral(".Name"), -26) << "font family\n";
@@ -61,6 +63,32 @@ void filterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
     if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
         return;
     defaultHandler(type, context, message);
+}
+
+// SIGINT and SIGTERM cancel the print like CancelDoc(): the handler only wakes the event loop,
+// which cancels, so that the job still ends with its error and leaves nothing behind.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void cancelOnSignals(zendrik::Zendrik& component) {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &component);
+    QObject::connect(notifier, &QSocketNotifier::activated, &component, [&component] {
+        char byte = 0;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+        }
+        component.CancelDoc();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
@@ -133,7 +161,7 @@ int main(int argc, char* argv[]) {
             return Usage;
         }
         printer = QString::fromLatin1(zendrik::kSaveAsPdfPrinter);
-        zendrik::setExactPdfPath(component, QFileInfo(pdfFile).absoluteFilePath());
+        component.setOutputFileName(QFileInfo(pdfFile).absoluteFilePath());
     }
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -159,7 +187,7 @@ int main(int argc, char* argv[]) {
             err() << "Print complete.\n";
         else
             err() << "Print complete: " << QDir::toNativeSeparators(pdf) << "\n";
-        if (const QString notice = zendrik::lastJobNotice(component); !notice.isEmpty())
+        if (const QString notice = component.lastNotice(); !notice.isEmpty())
             err() << notice << "\n";
         err().flush();
         app.exit(Printed);
@@ -172,6 +200,7 @@ int main(int argc, char* argv[]) {
                          err().flush();
                          app.exit(PrintFailed);
                      });
+    cancelOnSignals(component);
     component.PrintDoc(printer);
     return app.exec();
 }

@@ -65,7 +65,8 @@ private slots:
     void standIns();
     void plainFamilyNames_data();
     void plainFamilyNames();
-    void displayFamiliesPrintAsNamed();
+    void displayFamiliesShowAsNamed();
+    void listedNamePrintsInItsFamily();
 
 private:
     QTemporaryDir pdfDir_;
@@ -168,8 +169,8 @@ void FontsTest::plainFamilyNames() {
     QCOMPARE(plainFamilyName(family), plain);
 }
 
-// Each family once by its plain name; the name the lists offer is the family that prints.
-void FontsTest::displayFamiliesPrintAsNamed() {
+// Each family once by its plain name, and a font of that name shows in that family.
+void FontsTest::displayFamiliesShowAsNamed() {
     const QStringList names = displayFontFamilies();
     QVERIFY(names.contains(QStringLiteral("Tahoma")));
     QStringList seen;
@@ -177,9 +178,7 @@ void FontsTest::displayFamiliesPrintAsNamed() {
         QVERIFY2(!seen.contains(name), qPrintable(name));
         seen << name;
         QVERIFY2(!name.contains(QLatin1String(" [")), qPrintable(name));
-        zendrik::FontSpec printed;
-        printed.name = name;
-        QCOMPARE(plainFamilyName(QFontInfo(printed.toQFont()).family()), name);
+        QCOMPARE(plainFamilyName(QFontInfo(QFont(name)).family()), name);
     }
     // A family several foundries offer is listed once, in the database's order; Qt's generic names,
     // which print in another family, are not listed.
@@ -195,6 +194,39 @@ void FontsTest::displayFamiliesPrintAsNamed() {
         }
     }
     QVERIFY(!names.contains(QStringLiteral("Sans Serif")));
+}
+
+// The component receives the plain name of a family several foundries offer, and prints in it.
+void FontsTest::listedNamePrintsInItsFamily() {
+    QString tagged;
+    for (const QString& family : QFontDatabase::families()) {
+        if (family.endsWith(QLatin1Char(']'))) {
+            tagged = plainFamilyName(family);
+            break;
+        }
+    }
+    if (tagged.isEmpty()) {
+        QSKIP("no family here is offered by two foundries");
+    }
+    QVERIFY(displayFontFamilies().contains(tagged));
+    zendrik::Zendrik component;
+    component.setDocTitle(QStringLiteral("Orvanel Demo"));
+    component.setDocText(QStringLiteral("Body"));
+    component.DocTitleFont().setName(tagged);
+    QSignalSpy complete(&component, &zendrik::Zendrik::PrintComplete);
+    QSignalSpy error(&component, &zendrik::Zendrik::PrintError);
+    component.PrintDoc(QString::fromLatin1(zendrik::kSaveAsPdfPrinter));
+    QTRY_VERIFY_WITH_TIMEOUT(complete.size() + error.size() == 1, 30000);
+    QVERIFY(error.isEmpty());
+
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {component.lastOutputPath()});
+    QVERIFY(fonts.waitForFinished(30000));
+    const QString embedded = QString::fromUtf8(fonts.readAllStandardOutput());
+    QFile::remove(component.lastOutputPath());
+    // PostScript names drop the spaces: "Nimbus Sans" is embedded as NimbusSans-Regular.
+    QVERIFY2(embedded.contains(QString(tagged).remove(QLatin1Char(' '))),
+             qPrintable(tagged + QLatin1Char('\n') + embedded));
 }
 
 QTEST_MAIN(FontsTest)

@@ -1,8 +1,8 @@
 // The print component on real CUPS queues: what the spooler receives when the component prints,
 // and the failures it must report.
 
-#include "cupsqueue.h"
 #include "cupstestsupport.h"
+#include "output/cupsqueue.h"
 #include <zendrik/zendrik.h>
 
 #include <QDateTime>
@@ -91,6 +91,7 @@ private slots:
     void unreachableServer();
     void queueRemovedAfterListing();
     void schedulerKilledDuringJob();
+    void cancelDuringUploadCancelsTheJob();
 
     void commandLineListsPrinters();
     void commandLinePrints_data();
@@ -249,9 +250,9 @@ void TestCupsPrint::printsOnQueue() {
     QCOMPARE(kept.pages, o.pages);
     const QSizeF sheet = mediaSheet(media);
     const QSizeF page = kept.pageSize;
-    // Within about a millimetre: paper sizes, their PWG names and PDF page sizes round differently.
-    QVERIFY2(qAbs(std::min(page.width(), page.height()) - sheet.width()) < 4 &&
-                 qAbs(std::max(page.width(), page.height()) - sheet.height()) < 4,
+    // One table gives both: the PDF only rounds to whole points.
+    QVERIFY2(qAbs(std::min(page.width(), page.height()) - sheet.width()) <= 0.5 &&
+                 qAbs(std::max(page.width(), page.height()) - sheet.height()) <= 0.5,
              qPrintable(QStringLiteral("page %1 x %2 pt").arg(page.width()).arg(page.height())));
     if (orientation == 2)
         QVERIFY(page.width() > page.height());
@@ -382,6 +383,25 @@ void TestCupsPrint::schedulerKilledDuringJob() {
     QCOMPARE(o.complete, 0);
     QCOMPARE(o.errors, 1);
     QVERIFY(!o.description.isEmpty());
+}
+
+void TestCupsPrint::cancelDuringUploadCancelsTheJob() {
+    const QString title = QStringLiteral("Cancelled upload %1").arg(run_);
+    Zendrik z;
+    configure(z, title);
+    z.setDocText(documentBody(2000));
+    // Pages go to the scheduler as they are written: by page 3 the job exists there.
+    const Outcome o = printAndWait(z, QStringLiteral("accepting"), [&](int page) {
+        if (page == 3)
+            z.CancelDoc();
+    });
+    QCOMPARE(o.complete, 0);
+    QCOMPARE(o.errors, 1);
+    QCOMPARE(o.code, qint32(zendrik::ErrorCode::Cancelled));
+    const int jobId = jobNamed(title);
+    QVERIFY(jobId > 0);
+    QTRY_COMPARE(server_.jobAttributes(jobId).value(QStringLiteral("job-state")), QStringLiteral("canceled"));
+    expectNoTemporaryFiles();
 }
 
 void TestCupsPrint::commandLineListsPrinters() {

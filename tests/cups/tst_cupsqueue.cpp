@@ -1,7 +1,7 @@
 // Submitting PDFs to a real CUPS scheduler through libcups, and reading back what it received.
 
-#include "cupsqueue.h"
 #include "cupstestsupport.h"
+#include "output/cupsqueue.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,6 +19,48 @@
 
 using namespace zendrik::cups;
 using cupstest::Server;
+
+namespace {
+
+struct SubmitResult {
+    bool ok = false;
+    QString error;
+    int jobId = 0;
+    bool queueStopped = false;
+};
+
+// Sends a finished PDF (any readable file, a FIFO too) to a queue as a job.
+SubmitResult submitPdf(const QString& queue, const QString& path, const JobSettings& settings) {
+    SubmitResult r;
+    QFile pdf(path);
+    if (!pdf.open(QIODevice::ReadOnly)) {
+        r.error = QStringLiteral("Cannot read %1: %2").arg(path, pdf.errorString());
+        return r;
+    }
+    auto job = Job::start(queue, settings);
+    if (!job) {
+        r.error = job.failure().message;
+        return r;
+    }
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    for (qint64 n; (n = pdf.read(buffer.data(), buffer.size())) > 0;) {
+        if (const zendrik::Status sent = job.value()->write(buffer.constData(), n); !sent) {
+            r.error = sent.failure().message;
+            return r;
+        }
+    }
+    const auto accepted = job.value()->finish();
+    if (!accepted) {
+        r.error = accepted.failure().message;
+        return r;
+    }
+    r.ok = true;
+    r.jobId = accepted.value().jobId;
+    r.queueStopped = accepted.value().queueStopped;
+    return r;
+}
+
+} // namespace
 
 Q_DECLARE_METATYPE(zendrik::cups::JobSettings)
 

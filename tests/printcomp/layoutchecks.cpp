@@ -1,6 +1,6 @@
 #include "layoutchecks.h"
 
-#include "pagecount.h"
+#include "layout/pagecount.h"
 
 #include <array>
 
@@ -54,8 +54,8 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
         int count = 0;
         while (counting.nextPage(source, page))
             ++count;
-        if (!counting.error().isEmpty()) {
-            laid.error = counting.error();
+        if (counting.failure()) {
+            laid.error = counting.failure()->message;
             return laid;
         }
         spec.pageCount = count;
@@ -66,7 +66,7 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
     Page page;
     while (engine.nextPage(source, page))
         laid.pages.push_back(page);
-    laid.error = engine.error();
+    laid.error = engine.failure() ? engine.failure()->message : QString();
     if (laid.error.isEmpty() && spec.pageNumbers && laid.pages.size() != spec.pageCount) {
         laid.error = QStringLiteral("the counting pass gave %1 pages, the kept pass %2")
                          .arg(spec.pageCount)
@@ -78,17 +78,18 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
         LayoutSpec uncounted = spec;
         uncounted.pageCount = 0;
         StringBodySource again(body);
-        const PageCount counted = countPages(uncounted, again, metrics, 3);
+        const Result<PageCount> counted = countPages(uncounted, again, metrics, 3);
         qint64 lines = 0;
         for (const Page& p : laid.pages)
             lines += p.bodyLines;
-        if (counted.pages != laid.pages.size() || counted.lines != lines) {
-            laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines %5")
+        if (!counted) {
+            laid.error = QStringLiteral("counting failed: %1").arg(counted.failure().message);
+        } else if (counted.value().pages != laid.pages.size() || counted.value().lines != lines) {
+            laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines")
                              .arg(laid.pages.size())
                              .arg(lines)
-                             .arg(counted.pages)
-                             .arg(counted.lines)
-                             .arg(counted.error);
+                             .arg(counted.value().pages)
+                             .arg(counted.value().lines);
         }
     }
     return laid;

@@ -2,7 +2,7 @@
 // The promises every laid-out document keeps, checked on the pages themselves. Shared by the layout
 // tests and the layout fuzzer.
 
-#include "layout.h"
+#include "layout/layout.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,8 @@
 // The layout engine on its pages, without painting.
 
-#include "layout.h"
+#include "layout/layout.h"
+
+#include <zendrik/papers.h>
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -23,19 +25,19 @@ LayoutSpec a4Spec() {
     return spec;
 }
 
-struct Result {
+struct Laid {
     QList<Page> pages;
     QString error;
 };
 
-Result layOut(const LayoutSpec& spec, const QString& body, const FontMetrics& metrics) {
+Laid layOut(const LayoutSpec& spec, const QString& body, const FontMetrics& metrics) {
     LayoutEngine engine(spec, metrics);
     StringBodySource source(body);
-    Result result;
+    Laid result;
     Page page;
     while (engine.nextPage(source, page))
         result.pages.push_back(page);
-    result.error = engine.error();
+    result.error = engine.failure() ? engine.failure()->message : QString();
     return result;
 }
 
@@ -120,13 +122,17 @@ void TestLayout::paperSizes_data() {
     QTest::newRow("EnvC4 at 29") << 29 << 1 << "EnvC4" << QSizeF(649.1, 918.4);
     QTest::newRow("EnvC5 at 30") << 30 << 1 << "EnvC5" << QSizeF(459.2, 649.1);
     QTest::newRow("FanfoldLglGerman at 41") << 41 << 1 << "FanfoldLglGerman" << QSizeF(612, 936);
+    // The sheet its printer media name states: 250 x 353 mm.
+    QTest::newRow("B4") << 12 << 1 << "B4" << QSizeF(708.7, 1000.6);
+    QTest::newRow("Ledger is named wide") << 4 << 1 << "Ledger" << QSizeF(1224, 792);
+    QTest::newRow("Ledger landscape") << 4 << 2 << "Ledger" << QSizeF(792, 1224);
 }
 
 void TestLayout::paperSizes() {
     QFETCH(int, code);
     QFETCH(int, orientation);
     QFETCH(QSizeF, size);
-    QTEST(QString::fromLatin1(paperForCode(code).name), "name");
+    QTEST(QString::fromLatin1(paperForCode(code)->name), "name");
     const PageGeometry g = pageGeometry(code, orientation, 1440, 720, 0, 20);
     QVERIFY2(qAbs(g.paper.width() - size.width()) < 0.1 && qAbs(g.paper.height() - size.height()) < 0.1,
              qPrintable(QStringLiteral("%1 x %2").arg(g.paper.width()).arg(g.paper.height())));
@@ -138,7 +144,7 @@ void TestLayout::wrapsWithinTheLineAndKeepsEveryWord() {
     // One paragraph, so that every line but the last was filled as far as it would go.
     const QString text = sampleText(40).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     QVERIFY(r.error.isEmpty());
     const QRectF area = spec.geometry.marginRect();
     const QFontMetricsF exact(metrics_.font(FontRole::Body), metrics_.device());
@@ -164,7 +170,7 @@ void TestLayout::longWordIsBrokenWithoutLosingCharacters() {
         word += QChar(u'a' + i % 26);
     const QString text = QStringLiteral("before ") + word + QStringLiteral(" after");
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     const QStringList lines = bodyLines(r.pages);
     QVERIFY(lines.size() >= 4);
     QCOMPARE(lines.first(), QStringLiteral("before"));
@@ -177,7 +183,7 @@ void TestLayout::longWordIsBrokenWithoutLosingCharacters() {
 
 void TestLayout::tabsGoToStops() {
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, QStringLiteral("a\tbb\t\tccc\nx"), metrics_);
+    const Laid r = layOut(spec, QStringLiteral("a\tbb\t\tccc\nx"), metrics_);
     const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
     QCOMPARE(runs.size(), 4);
     const qreal stop = 8 * metrics_.averageCharWidth(FontRole::Body);
@@ -206,7 +212,7 @@ void TestLayout::lineSpacing() {
     QFETCH(qreal, factor);
     LayoutSpec spec = a4Spec();
     spec.lineSpacing = lineSpacingFactor(code);
-    const Result r = layOut(spec, sampleText(8), metrics_);
+    const Laid r = layOut(spec, sampleText(8), metrics_);
     const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
     QVERIFY(runs.size() > 10);
     const qreal step = metrics_.lineHeight(FontRole::Body) * factor;
@@ -221,7 +227,7 @@ void TestLayout::pageBreaksKeepTheBodyInOrder() {
     const QString text = sampleText(60);
     LayoutSpec spec = a4Spec();
     spec.title = QStringLiteral("Title");
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     QVERIFY(r.pages.size() >= 4);
     for (qsizetype i = 0; i < r.pages.size(); ++i) {
         const Page& p = r.pages[i];
@@ -253,7 +259,7 @@ void TestLayout::fixedPartsOnEveryPage() {
     const int count = int(layOut(spec, sampleText(40), metrics_).pages.size());
     QVERIFY(count >= 3);
     spec.pageCount = count;
-    const Result r = layOut(spec, sampleText(40), metrics_);
+    const Laid r = layOut(spec, sampleText(40), metrics_);
     QCOMPARE(r.pages.size(), count);
     for (const Page& p : r.pages) {
         const QList<TextRun> title = runsOf(p, FontRole::Title);
@@ -291,7 +297,7 @@ void TestLayout::bandsDoNotOverlapAndStayInsideTheMargins() {
     spec.dateText = QStringLiteral("today");
     spec.border = border;
     spec.lineBelowHeader = spec.lineAboveFooter = rules;
-    const Result r = layOut(spec, sampleText(30), metrics_);
+    const Laid r = layOut(spec, sampleText(30), metrics_);
     const QRectF margins = spec.geometry.marginRect();
     QVERIFY(r.pages.size() >= 2);
     for (const Page& p : r.pages) {
@@ -329,7 +335,7 @@ void TestLayout::emptyBodyGivesOnePage() {
     spec.title = QStringLiteral("Only a title");
     spec.header = QStringLiteral("H");
     spec.footer = QStringLiteral("F");
-    const Result r = layOut(spec, QString(), metrics_);
+    const Laid r = layOut(spec, QString(), metrics_);
     QCOMPARE(r.pages.size(), 1);
     QVERIFY(r.error.isEmpty());
     QCOMPARE(r.pages[0].bodyLines, 0);
@@ -358,7 +364,7 @@ void TestLayout::noRoomForTheBody() {
     LayoutSpec spec = a4Spec();
     spec.geometry = pageGeometry(9, 1, left, top, right, bottom);
     spec.header = QStringLiteral("Header");
-    const Result r = layOut(spec, sampleText(3), metrics_);
+    const Laid r = layOut(spec, sampleText(3), metrics_);
     QVERIFY(r.pages.isEmpty());
     QVERIFY2(r.error.contains(QStringLiteral("no room")), qPrintable(r.error));
 }
@@ -367,7 +373,7 @@ void TestLayout::rightToLeftLinesAreRightAligned() {
     const QString hebrew = QStringLiteral("שלום עולם זה טקסט בעברית שנכתב מימין לשמאל ");
     const QString text = hebrew.repeated(12).trimmed();
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
     QVERIFY(runs.size() >= 2);
     const qreal right = spec.geometry.marginRect().right();
@@ -383,7 +389,7 @@ void TestLayout::mixedLinesOfALeftToRightParagraphStartAtTheLeft() {
     // A Latin paragraph whose later lines begin with Arabic stays left-aligned.
     const QString text = QStringLiteral("Latin first ") + QStringLiteral("العربية من اليمين إلى اليسار ").repeated(20);
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     const QList<TextRun> runs = runsOf(r.pages.first(), FontRole::Body);
     QVERIFY(runs.size() >= 2);
     for (const auto& run : runs) {
@@ -397,7 +403,7 @@ void TestLayout::complexScriptsKeepEveryCharacter() {
                          QStringLiteral("中文文本没有空格也可以换行").repeated(15) + QStringLiteral(" שלום ") +
                          QStringLiteral("e\u0301\u0323 combining ").repeated(20);
     const LayoutSpec spec = a4Spec();
-    const Result r = layOut(spec, text, metrics_);
+    const Laid r = layOut(spec, text, metrics_);
     const QStringList lines = bodyLines(r.pages);
     QVERIFY(lines.size() >= 5);
     QString joined = lines.join(QString());

@@ -1,10 +1,10 @@
 // The PDF files the component writes itself: their structure, the embedded fonts it builds from
 // glyph outlines, and the text a reader gets back from them.
 
-#include "fontmetrics.h"
+#include "layout/fontmetrics.h"
+#include "pdf/pdfwriter.h"
+#include "pdf/truetype.h"
 #include "pdftools.h"
-#include "pdfwriter.h"
-#include "truetype.h"
 #include <zendrik/zendrik.h>
 
 #include <QFile>

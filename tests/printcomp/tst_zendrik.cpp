@@ -5,6 +5,7 @@
 #include <zendrik/zendrik.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -93,7 +94,8 @@ private slots:
     void documentFiles_data();
     void documentFiles();
     void queuedJobsKeepTheirOwnSnapshot();
-    void destructionFinishesPendingJobs();
+    void destructionReturnsAtOnceAndThePrintsComplete();
+    void cancelEndsTheRunningAndTheQueuedJobs();
     void errors_data();
     void errors();
     void failureHalfwayLeavesNoFile();
@@ -486,17 +488,58 @@ void TestZendrik::queuedJobsKeepTheirOwnSnapshot() {
     QCOMPARE(folderEntries(), (QStringList{"First.pdf", "Second.pdf"}));
 }
 
-void TestZendrik::destructionFinishesPendingJobs() {
-    {
-        auto z = std::make_unique<Zendrik>();
-        z->setDocText(numberedWords(3000));
-        z->setDocTitle(QStringLiteral("One"));
-        z->PrintDoc(QStringLiteral("Save as PDF"));
-        z->setDocTitle(QStringLiteral("Two"));
-        z->PrintDoc(QStringLiteral("Save as PDF"));
-    }
-    QCOMPARE(folderEntries(), (QStringList{"One.pdf", "Two.pdf"}));
+void TestZendrik::destructionReturnsAtOnceAndThePrintsComplete() {
+    auto z = std::make_unique<Zendrik>();
+    QSignalSpy pages(z.get(), &Zendrik::PrintingPage);
+    z->setDocText(numberedWords(200000));
+    z->setDocTitle(QStringLiteral("One"));
+    z->PrintDoc(QStringLiteral("Save as PDF"));
+    z->setDocTitle(QStringLiteral("Two"));
+    z->setDocText(QStringLiteral("short"));
+    z->PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(pages.wait(60000));
+
+    QElapsedTimer clock;
+    clock.start();
+    z.reset();
+    QVERIFY2(clock.elapsed() < 100, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(dir_->filePath(QStringLiteral("One.pdf"))));
+    // The user's prints still complete.
+    QTRY_COMPARE_WITH_TIMEOUT(folderEntries(), (QStringList{"One.pdf", "Two.pdf"}), 120000);
+    QCOMPARE(pdfWords(pdftools::text(dir_->filePath(QStringLiteral("One.pdf")))).size(), 200000);
     QVERIFY(pdftools::info(dir_->filePath(QStringLiteral("Two.pdf"))).ok);
+}
+
+void TestZendrik::cancelEndsTheRunningAndTheQueuedJobs() {
+    Zendrik z;
+    EventLog log(z);
+    QSignalSpy pages(&z, &Zendrik::PrintingPage);
+    z.setDocText(numberedWords(200000));
+    z.setDocTitle(QStringLiteral("Long"));
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    z.setDocTitle(QStringLiteral("Queued"));
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(pages.wait(60000));
+
+    QSignalSpy errors(&z, &Zendrik::PrintError);
+    QElapsedTimer clock;
+    clock.start();
+    z.CancelDoc();
+    QVERIFY(errors.wait(10000));
+    qInfo("the running job ended %lld ms after CancelDoc", clock.elapsed());
+    QVERIFY(z.waitForIdle(10000));
+    const QString cancelled = QStringLiteral("error %1").arg(int(ErrorCode::Cancelled));
+    QCOMPARE(log.events.mid(log.events.size() - 2), (QStringList{cancelled, cancelled}));
+    QVERIFY(log.events.size() < 500);
+    QCOMPARE(folderEntries(), QStringList{});
+
+    // Cancelling ends those jobs, not the component.
+    z.setDocText(QStringLiteral("after"));
+    z.setDocTitle(QStringLiteral("After"));
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(z.waitForIdle(60000));
+    QCOMPARE(log.events.last(), QStringLiteral("complete"));
+    QCOMPARE(folderEntries(), QStringList{QStringLiteral("After.pdf")});
 }
 
 void TestZendrik::errors_data() {

@@ -1,5 +1,6 @@
 #pragma once
-// The member table: every member of the component with its fixed id, name, kind and value width.
+// The member table: every member of the component with its fixed id, name, kind, value type and
+// accepted values.
 
 #include <QString>
 
@@ -47,10 +48,10 @@ struct MemberInfo {
     const char* name;
     MemberKind kind;
     ValueType type;
-    const char* accepted; // what the member accepts, for help texts and refusals
-    // The accepted range of an integer member (ValueType::Int16, Int32).
+    // Integer members: the accepted range, and what the numbers mean.
     qint64 minimum = 0;
     qint64 maximum = 0;
+    const char* meaning = "";
 };
 
 // All members, in the order of the contract.
@@ -59,14 +60,7 @@ std::optional<MemberInfo> memberById(quint32 id);
 // Case-sensitive lookup by name.
 std::optional<MemberInfo> memberByName(const QString& name);
 
-// Codes carried by PrintError.
-enum class ErrorCode : qint32 {
-    DocumentUnreadable = 1, // missing, unreadable, a directory or a binary file
-    NoRoomForBody = 2,      // margins leave no room for one body line
-    UnknownPrinter = 3,
-    OutputFailed = 4,  // the PDF file could not be written
-    SpoolerFailed = 5, // CUPS refused the job or could not be reached
-    Internal = 6,
-};
+// What a member accepts, as help texts and refused values say it ("1 to 4: 1 Draft, 2 Low, ...").
+QString acceptedValues(const MemberInfo& member);
 
 } // namespace zendrik

@@ -10,8 +10,18 @@
 //
 // Threading: create and use the component on one thread that runs a Qt event loop (normally the
 // GUI thread). PrintDoc() never blocks: it freezes a snapshot of every member, queues the job and
-// returns. Layout and output run on a worker thread; the events PrintingPage, PrintComplete and
-// PrintError arrive on the component's own thread.
+// returns. Layout and output run on threads of their own; the events PrintingPage, PrintComplete
+// and PrintError arrive on the component's own thread. Every job ends with exactly one of
+// PrintComplete or PrintError.
+//
+// Cancelling: CancelDoc() stops the running job within half a second and drops the queued ones;
+// each ends with PrintError(ErrorCode::Cancelled) and leaves nothing behind: no PDF file, no
+// temporary file, and a job already created at a CUPS scheduler is cancelled there.
+//
+// Lifetime: destroying the component never waits. Jobs already queued are the user's prints and
+// still finish; their events are no longer delivered. When the application object is destroyed
+// (the normal end of a Qt program), its destruction waits for them first. Call CancelDoc() before
+// destroying the component to drop them instead.
 //
 // Refused values: a setter given a value the component cannot print with throws
 // zendrik::RefusedValue, whose what() names the member, the value and what is accepted. The
@@ -19,6 +29,7 @@
 
 #include <zendrik/members.h>
 #include <zendrik/zendrikfont.h>
+#include <zendrik/zendrikglobal.h>
 
 #include <QObject>
 #include <QString>
@@ -30,7 +41,7 @@
 
 namespace zendrik {
 
-class JobRunner;
+class JobQueue;
 struct DesignTimeProperties;
 
 // Thrown by a setter that refuses a value.
@@ -38,13 +49,6 @@ class RefusedValue : public std::invalid_argument {
 public:
     using std::invalid_argument::invalid_argument;
 };
-
-// Name of the built-in printer that writes PDF files. Always the last entry of GetPrinters().
-inline constexpr const char* kSaveAsPdfPrinter = "Save as PDF";
-
-// Environment variable naming the folder that "Save as PDF" writes into. Unset: the user's
-// documents folder.
-inline constexpr const char* kPdfDirEnv = "ZENDRIK_PDF_DIR";
 
 class Zendrik : public QObject {
     Q_OBJECT
@@ -55,8 +59,7 @@ public:
     explicit Zendrik(QObject* parent = nullptr);
     // A component that takes on a stored design-time property set (fonts and extent).
     explicit Zendrik(const DesignTimeProperties& stored, QObject* parent = nullptr);
-    // Waits for queued and running jobs to finish: they are the user's prints. Their events are
-    // not delivered once destruction has begun.
+    // Returns at once; queued and running jobs go on without delivering events (see Lifetime).
     ~Zendrik() override;
 
     Zendrik(const Zendrik&) = delete;
@@ -134,6 +137,9 @@ public:
     void PrintDoc();
     // Prints on the named printer, as GetPrinters() lists it; "" means the default printer.
     void PrintDoc(const QString& printerName);
+    // Cancels the running job and every queued one of this component; each ends with
+    // PrintError(ErrorCode::Cancelled). Returns at once.
+    void CancelDoc();
 
     // The installed printers followed by "Save as PDF". Sets count to the number of names.
     QStringList GetPrinters(qint16& count) const;
@@ -149,8 +155,15 @@ public:
     void setMember(quint32 memberId, const QVariant& value);
     QVariant member(const QString& name) const;
 
+    // Where "Save as PDF" writes: empty (the default) for a new file named after the title in the
+    // PDF folder (see kPdfDirEnv); otherwise exactly this file, replaced when the job completes.
+    QString outputFileName() const;
+    void setOutputFileName(const QString& path);
     // The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
     QString lastOutputPath() const;
+    // What the user of the last completed job should still be told (for example that the queue is
+    // stopped and the job waits in it); empty when nothing.
+    QString lastNotice() const;
 
     // Jobs queued or running on this component.
     int pendingJobs() const;
@@ -164,7 +177,8 @@ signals:
     // The job has been written completely (PDF file renamed into place, or the whole job
     // accepted by the spooler).
     void PrintComplete();
-    // The job failed; nothing of it remains. `code` is one of zendrik::ErrorCode.
+    // The job failed or was cancelled; nothing of it remains. `code` is one of zendrik::ErrorCode,
+    // `description` says what happened in words for the user.
     void PrintError(qint32 code, const QString& description);
 
     // Every accepted put, in call order: the member's id, for a font sub-member the font
@@ -176,8 +190,6 @@ signals:
 
 private:
     friend class ZendrikFont;
-    friend void setExactPdfPath(Zendrik& component, const QString& path);
-    friend QString lastJobNotice(const Zendrik& component);
     void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
     class Private;
     std::unique_ptr<Private> d;

@@ -3,7 +3,6 @@
 // Underline). The component owns one per document part and hands it out by reference; a change
 // made through that reference is what prints.
 
-#include <QFont>
 #include <QString>
 
 namespace zendrik {
@@ -21,7 +20,6 @@ struct FontSpec {
     bool italic = false;
     bool underline = false;
 
-    QFont toQFont() const;
     friend bool operator==(const FontSpec&, const FontSpec&) = default;
 };
 

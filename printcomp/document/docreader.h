@@ -1,0 +1,101 @@
+#pragma once
+// The document body, delivered piece by piece so that memory stays bounded whatever the size of
+// the text: a piece is a whole paragraph (one line of the text) or, for a very long paragraph, a
+// part of it.
+
+#include "base/failure.h"
+
+#include <QFile>
+#include <QString>
+
+#include <optional>
+
+namespace zendrik {
+
+class BodySource {
+public:
+    static constexpr qsizetype kMaxPieceLength = 32768;
+
+    virtual ~BodySource() = default;
+    // The next piece; paragraphEnds is false when the paragraph continues in the next piece.
+    // Returns false at the end of the body or on failure (failure() then says why).
+    bool next(QString& piece, bool& paragraphEnds);
+    const std::optional<Failure>& failure() const { return failure_; }
+
+protected:
+    // Appends more text to buffer; returns false at the end or on failure (setting failure_).
+    virtual bool fill(QString& buffer) = 0;
+    // The next call of next() returns this piece again.
+    void pushBack(const QString& piece, bool paragraphEnds);
+    std::optional<Failure> failure_;
+
+private:
+    QString pushedBack_;
+    bool pushedBackEnds_ = false;
+    bool hasPushedBack_ = false;
+    QString buffer_;
+    qsizetype pos_ = 0;
+    bool atEnd_ = false;
+    bool skipLineFeed_ = false;
+};
+
+// A body held in memory (DocText). Line breaks may be CR LF, LF or CR.
+class StringBodySource : public BodySource {
+public:
+    explicit StringBodySource(QString text) : text_(std::move(text)) {}
+
+protected:
+    bool fill(QString& buffer) override;
+
+private:
+    QString text_;
+    bool given_ = false;
+};
+
+// Title, header and footer that a whole-document file marks.
+struct DocumentParts {
+    QString title;
+    QString header;
+    QString footer;
+};
+
+// Reads a text file as a stream. Encodings: UTF-8 (with or without BOM; bytes that are not valid
+// UTF-8 read as Windows-1252) and UTF-16 LE or BE (with a BOM, or recognised by its zero bytes).
+// A file with NUL bytes that is not UTF-16 is refused as binary.
+class DocumentReader : public BodySource {
+public:
+    enum class Encoding { Utf8, Utf16LE, Utf16BE };
+
+    // Opens the file and recognises its encoding. A failure names the path and the system's
+    // reason.
+    Status open(const QString& path);
+    Encoding encoding() const { return encoding_; }
+
+    // Reads the leading mark lines ("@title ...", "@header ...", "@footer ...", an optional
+    // "@body"); the body follows them. A file without marks is all body.
+    Result<DocumentParts> readMarks();
+
+protected:
+    bool fill(QString& buffer) override;
+
+private:
+    bool readBlock(QByteArray& block);
+    void decode(const QByteArray& bytes, bool final, QString& out);
+    // Records why the file cannot be read, naming it; returns the failure.
+    Failure fail(const QString& reason);
+
+    QFile file_;
+    QString path_;
+    Encoding encoding_ = Encoding::Utf8;
+    QByteArray pendingBytes_; // an incomplete sequence at the end of the last block
+    QByteArray firstBlock_;
+    bool firstBlockPending_ = false;
+    bool eof_ = false;
+};
+
+// Decodes bytes as UTF-8, reading each byte that is not part of a valid sequence as
+// Windows-1252. Without `final`, an incomplete sequence at the end is left unconsumed; returns the
+// number of bytes consumed.
+qsizetype decodeUtf8Lenient(const char* data, qsizetype size, bool final, QString& out);
+
+} // namespace zendrik

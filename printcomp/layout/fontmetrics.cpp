@@ -1,0 +1,108 @@
+#include "layout/fontmetrics.h"
+
+#include <QFontMetricsF>
+
+#include <algorithm>
+
+namespace zendrik {
+
+namespace {
+// Enough for the vocabulary of any real text; cleared when full so memory stays bounded.
+constexpr qsizetype kMaxCachedRuns = 65536;
+constexpr qsizetype kMaxCachedRunLength = 48;
+} // namespace
+
+int PrintResolutionDevice::metric(PaintDeviceMetric metric) const {
+    // A square of 10 by 10 inches; only the resolution matters.
+    switch (metric) {
+    case PdmWidth:
+    case PdmHeight:
+        return 10 * kDpi;
+    case PdmWidthMM:
+    case PdmHeightMM:
+        return 254;
+    case PdmNumColors:
+        return 1 << 24;
+    case PdmDepth:
+        return 32;
+    case PdmDpiX:
+    case PdmDpiY:
+    case PdmPhysicalDpiX:
+    case PdmPhysicalDpiY:
+        return kDpi;
+    case PdmDevicePixelRatio:
+        return 1;
+    case PdmDevicePixelRatioScaled:
+        return static_cast<int>(devicePixelRatioFScale());
+    }
+    return 0;
+}
+
+struct QtFontMetrics::Role {
+    QFont font;
+    QFontMetricsF metrics;
+    qreal scale;
+    // The vertical metrics are asked for on every line: QFontMetricsF finds its font engine anew
+    // on each call, so they are taken once.
+    qreal ascent;
+    qreal descent;
+    qreal lineHeight;
+    qreal averageCharWidth;
+    QHash<QString, qreal> cache;
+
+    Role(const QFont& f, const QPaintDevice* device, qreal pointsPerUnit)
+        : font(f, device), metrics(font, device), scale(pointsPerUnit), ascent(metrics.ascent() * scale),
+          descent(metrics.descent() * scale),
+          // Some fonts declare a negative leading; lines of them would overlap and the last one
+          // would reach past its band.
+          lineHeight(std::max(metrics.lineSpacing(), metrics.ascent() + metrics.descent()) * scale),
+          averageCharWidth(metrics.averageCharWidth() * scale) {}
+};
+
+QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) : fonts_(fonts) {
+    for (size_t i = 0; i < roles_.size(); ++i)
+        roles_[i] = std::make_unique<Role>(toQFont(fonts[i]), &device_, pointsPerUnit());
+}
+
+QtFontMetrics::~QtFontMetrics() = default;
+
+std::unique_ptr<FontMetrics> QtFontMetrics::clone() const {
+    return std::make_unique<QtFontMetrics>(fonts_);
+}
+
+qreal QtFontMetrics::advance(FontRole role, QStringView text) const {
+    Role& r = *roles_[static_cast<size_t>(role)];
+    if (text.size() > kMaxCachedRunLength)
+        return r.metrics.horizontalAdvance(text.toString()) * r.scale;
+    const QString key = text.toString();
+    auto it = r.cache.constFind(key);
+    if (it != r.cache.constEnd())
+        return *it;
+    if (r.cache.size() >= kMaxCachedRuns)
+        r.cache.clear();
+    const qreal width = r.metrics.horizontalAdvance(key) * r.scale;
+    r.cache.insert(key, width);
+    return width;
+}
+
+qreal QtFontMetrics::ascent(FontRole role) const {
+    return roles_[static_cast<size_t>(role)]->ascent;
+}
+
+qreal QtFontMetrics::descent(FontRole role) const {
+    return roles_[static_cast<size_t>(role)]->descent;
+}
+
+qreal QtFontMetrics::lineHeight(FontRole role) const {
+    return roles_[static_cast<size_t>(role)]->lineHeight;
+}
+
+qreal QtFontMetrics::averageCharWidth(FontRole role) const {
+    return roles_[static_cast<size_t>(role)]->averageCharWidth;
+}
+
+QFont QtFontMetrics::font(FontRole role) const {
+    return roles_[static_cast<size_t>(role)]->font;
+}
+
+} // namespace zendrik

@@ -1,0 +1,489 @@
+#include "layout/layout.h"
+
+#include "layout/scripts.h"
+
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace zendrik {
+
+namespace {
+
+// A line longer than this is never held back waiting for the rest of its paragraph; only a
+// paragraph of nothing but white space gets there.
+constexpr qsizetype kMaxCarry = 4096;
+constexpr qreal kBorderPadding = 4.0;
+constexpr qreal kEpsilon = 1e-6;
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+QRectF contentRect(const LayoutSpec& spec) {
+    const QRectF margins = spec.geometry.marginRect();
+    if (!spec.border)
+        return margins;
+    return margins.adjusted(kBorderPadding, kBorderPadding, -kBorderPadding, -kBorderPadding);
+}
+
+} // namespace
+
+qreal lineSpacingFactor(int code) {
+    switch (code) {
+    case 2:
+        return 1.5;
+    case 3:
+        return 2.0;
+    default:
+        return 1.0;
+    }
+}
+
+LineBreaker::LineBreaker(const FontMetrics& metrics, FontRole role, qreal width)
+    : metrics_(metrics), role_(role), width_(width),
+      tabDistance_(std::max<qreal>(1.0, 8 * metrics.averageCharWidth(role))) {}
+
+qreal LineBreaker::nextTabStop(qreal x) const {
+    return (std::floor(x / tabDistance_ + kEpsilon) + 1) * tabDistance_;
+}
+
+void LineBreaker::addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out) {
+    QString text = carry_.isEmpty() ? piece : carry_ + piece;
+    carry_.clear();
+    if (text.isEmpty()) {
+        if (paragraphEnds)
+            out.emplace_back();
+        return;
+    }
+    if (!isSimpleScript(text))
+        breakWithTextLayout(text, paragraphEnds, out);
+    else
+        breakSimple(text, paragraphEnds, out);
+}
+
+QList<BodyLine> LineBreaker::breakText(const QString& text) {
+    std::deque<BodyLine> lines;
+    if (!text.isEmpty()) {
+        StringBodySource source(text);
+        QString piece;
+        bool ends = true;
+        while (source.next(piece, ends))
+            addPiece(piece, ends, lines);
+    }
+    return QList<BodyLine>(lines.begin(), lines.end());
+}
+
+void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out) {
+    struct Span {
+        qsizetype start;
+        qsizetype end;
+        qreal x;
+        qreal width;
+    };
+    QList<Span> spans;
+    const QStringView view(text);
+    qsizetype lineStart = 0;
+    qsizetype runStart = 0;
+    qreal runX = 0;
+    qreal x = 0;
+    qreal contentX = 0;
+    qsizetype contentEnd = 0;
+    bool lineUsed = false;
+
+    auto closeRun = [&] {
+        if (contentEnd > runStart)
+            spans.push_back(Span{runStart, contentEnd, runX, contentX - runX});
+    };
+    auto emitLine = [&](qsizetype nextStart) {
+        closeRun();
+        BodyLine line;
+        for (const Span& s : spans)
+            line.runs.push_back(LineRun{text.mid(s.start, s.end - s.start), s.x, s.width});
+        line.width = spans.isEmpty() ? 0 : contentX;
+        out.push_back(std::move(line));
+        spans.clear();
+        lineStart = runStart = contentEnd = nextStart;
+        runX = x = contentX = 0;
+        lineUsed = false;
+    };
+    auto place = [&](qsizetype end, qreal width) {
+        x += width;
+        contentX = x;
+        contentEnd = end;
+        lineUsed = true;
+    };
+    // A word wider than a whole line: as many graphemes as fit on each line, at least one.
+    auto breakWord = [&](qsizetype start, qsizetype end) {
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, view.mid(start, end - start));
+        qsizetype chunkStart = start;
+        qsizetype g = start;
+        qreal chunkWidth = 0;
+        while (g < end) {
+            const qsizetype next = graphemes.toNextBoundary();
+            const qsizetype ge = next < 0 ? end : start + next;
+            const qreal gw = metrics_.advance(role_, view.mid(g, ge - g));
+            if (x + chunkWidth + gw > width_ && (chunkWidth > 0 || lineUsed)) {
+                if (g > chunkStart)
+                    place(g, chunkWidth);
+                emitLine(g);
+                chunkStart = g;
+                chunkWidth = 0;
+            }
+            chunkWidth += gw;
+            g = ge;
+        }
+        place(end, chunkWidth);
+    };
+
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    qsizetype a = 0;
+    for (qsizetype b = finder.toNextBoundary(); b > 0; b = finder.toNextBoundary()) {
+        qsizetype c = b;
+        while (c > a && isBlank(text.at(c - 1)))
+            --c;
+        if (c > a) {
+            const qreal wc = metrics_.advance(role_, view.mid(a, c - a));
+            if (lineUsed && x + wc > width_ + kEpsilon)
+                emitLine(a);
+            if (x + wc > width_ + kEpsilon)
+                breakWord(a, c);
+            else
+                place(c, wc);
+        }
+        qsizetype i = c;
+        while (i < b) {
+            if (text.at(i) == u'\t') {
+                const qreal stop = nextTabStop(x);
+                if (stop > width_ + kEpsilon) {
+                    // A tab past the last stop ends the line (emitLine closes the run).
+                    emitLine(i + 1);
+                } else {
+                    closeRun();
+                    x = stop;
+                    runStart = i + 1;
+                    runX = x;
+                    lineUsed = true;
+                }
+                ++i;
+                continue;
+            }
+            qsizetype j = i;
+            while (j < b && text.at(j) == u' ')
+                ++j;
+            x += metrics_.advance(role_, view.mid(i, j - i));
+            lineUsed = true;
+            i = j;
+        }
+        a = b;
+    }
+    if (paragraphEnds || text.size() - lineStart > kMaxCarry)
+        emitLine(text.size());
+    else
+        carry_ = text.mid(lineStart);
+}
+
+void LineBreaker::breakWithTextLayout(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out) {
+    const qreal ppu = metrics_.pointsPerUnit();
+    const bool rtl = text.isRightToLeft();
+    QTextLayout layout(text, metrics_.font(role_), metrics_.device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabStopDistance(tabDistance_ / ppu);
+    option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(false);
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width_ / ppu);
+    }
+    layout.endLayout();
+
+    int count = layout.lineCount();
+    if (!paragraphEnds) {
+        const QTextLine last = layout.lineAt(count - 1);
+        if (text.size() - last.textStart() <= kMaxCarry) {
+            carry_ = text.mid(last.textStart());
+            --count;
+        }
+    }
+    for (int n = 0; n < count; ++n) {
+        const QTextLine line = layout.lineAt(n);
+        qsizetype start = line.textStart();
+        qsizetype end = start + line.textLength();
+        while (end > start && text.at(end - 1).isSpace())
+            --end;
+        BodyLine body;
+        body.rightToLeft = rtl;
+        body.width = std::min(line.naturalTextWidth() * ppu, width_);
+        if (rtl) {
+            QString runText = text.mid(start, end - start);
+            runText.replace(u'\t', u' ');
+            if (!runText.isEmpty())
+                body.runs.push_back(LineRun{runText, 0, body.width});
+        } else if (!QStringView(text).mid(start, end - start).contains(u'\t')) {
+            // Drawn as one run, which Qt orders again, so mixed directions come out as laid out.
+            if (end > start)
+                body.runs.push_back(LineRun{text.mid(start, end - start), 0, body.width});
+        } else {
+            // Runs split at tabs, placed where Qt's layout put them.
+            qsizetype runStart = start;
+            for (qsizetype i = start; i <= end; ++i) {
+                if (i < end && text.at(i) != u'\t')
+                    continue;
+                if (i > runStart) {
+                    const qreal x0 = line.cursorToX(static_cast<int>(runStart)) * ppu;
+                    const qreal x1 = line.cursorToX(static_cast<int>(i)) * ppu;
+                    body.runs.push_back(LineRun{text.mid(runStart, i - runStart), std::min(x0, x1), std::abs(x1 - x0)});
+                }
+                runStart = i + 1;
+            }
+        }
+        out.push_back(std::move(body));
+    }
+}
+
+LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
+    : spec_(std::move(spec)), metrics_(metrics), content_(contentRect(spec_)),
+      gap_(std::max<qreal>(2.0, 0.35 * metrics.lineHeight(FontRole::Body))),
+      bodyBreaker_(metrics, FontRole::Body, content_.width()) {
+    const QSizeF paper = spec_.geometry.paper;
+    const qreal minWidth = 2 * metrics_.averageCharWidth(FontRole::Body);
+    const QString noRoom = QStringLiteral("The margins leave no room for the body: %1 x %2 points remain inside the "
+                                          "margins of the %3 x %4 point page, and one line of the body needs %5.");
+    const auto noRoomFor = [](const QString& message) { return Failure{ErrorCode::NoRoomForBody, message}; };
+    const QMarginsF& m = spec_.geometry.margins;
+    if (m.left() < 0 || m.top() < 0 || m.right() < 0 || m.bottom() < 0) {
+        roomFailure_ = noRoomFor(QStringLiteral("The margins leave no room for the body: a negative margin (left %1, "
+                                                "top %2, right %3, bottom %4 points) would put the text off the paper.")
+                                     .arg(m.left())
+                                     .arg(m.top())
+                                     .arg(m.right())
+                                     .arg(m.bottom()));
+        return;
+    }
+    if (content_.width() < minWidth || content_.height() <= 0) {
+        roomFailure_ = noRoomFor(noRoom.arg(std::max<qreal>(0, content_.width()), 0, 'f', 1)
+                                     .arg(std::max<qreal>(0, content_.height()), 0, 'f', 1)
+                                     .arg(paper.width(), 0, 'f', 1)
+                                     .arg(paper.height(), 0, 'f', 1)
+                                     .arg(QStringLiteral("at least %1 points of width").arg(minWidth, 0, 'f', 1)));
+        return;
+    }
+    // Title, header and footer lines need room for two of their characters, like the body; the
+    // page number and the date are never wrapped, so they must fit whole.
+    struct Need {
+        const char* what;
+        qreal width;
+    };
+    QList<Need> needs;
+    if (!spec_.title.isEmpty())
+        needs.push_back({"the title", 2 * metrics_.averageCharWidth(FontRole::Title)});
+    if (!spec_.header.isEmpty())
+        needs.push_back({"the header", 2 * metrics_.averageCharWidth(FontRole::Header)});
+    if (!spec_.footer.isEmpty() || spec_.pageNumbers || spec_.dateTime)
+        needs.push_back({"the footer", 2 * metrics_.averageCharWidth(FontRole::Footer)});
+    if (spec_.pageNumbers && spec_.pageCount > 0) {
+        const QString last = QStringLiteral("Page %1 of %1").arg(spec_.pageCount);
+        needs.push_back({"the page number", metrics_.advance(FontRole::Footer, last)});
+    }
+    if (spec_.dateTime)
+        needs.push_back({"the date", metrics_.advance(FontRole::Footer, spec_.dateText)});
+    for (const Need& need : needs) {
+        if (content_.width() + kEpsilon < need.width) {
+            roomFailure_ = noRoomFor(QStringLiteral("The margins leave no room for %1: %2 points of width remain "
+                                                    "inside the margins of the %3 x %4 point page, and it needs %5.")
+                                         .arg(QLatin1String(need.what))
+                                         .arg(content_.width(), 0, 'f', 1)
+                                         .arg(paper.width(), 0, 'f', 1)
+                                         .arg(paper.height(), 0, 'f', 1)
+                                         .arg(need.width, 0, 'f', 1));
+            return;
+        }
+    }
+    titleLines_ = LineBreaker(metrics_, FontRole::Title, content_.width()).breakText(spec_.title);
+    headerLines_ = LineBreaker(metrics_, FontRole::Header, content_.width()).breakText(spec_.header);
+    footerLines_ = LineBreaker(metrics_, FontRole::Footer, content_.width()).breakText(spec_.footer);
+
+    // Page 1 carries the title as well, so it has the least room.
+    Page first;
+    first.number = 1;
+    Bands bands;
+    placeFixedParts(first, bands);
+    const qreal lineNeeds = metrics_.ascent(FontRole::Body) + metrics_.descent(FontRole::Body);
+    if (bands.bodyBottom - bands.bodyTop < lineNeeds) {
+        roomFailure_ = noRoomFor(noRoom.arg(content_.width(), 0, 'f', 1)
+                                     .arg(std::max<qreal>(0, bands.bodyBottom - bands.bodyTop), 0, 'f', 1)
+                                     .arg(paper.width(), 0, 'f', 1)
+                                     .arg(paper.height(), 0, 'f', 1)
+                                     .arg(QStringLiteral("%1 points of height").arg(lineNeeds, 0, 'f', 1)));
+    }
+}
+
+TextRun LayoutEngine::runAt(const LineRun& run, const BodyLine& line, qreal baseline, FontRole role,
+                            bool centred) const {
+    qreal x = content_.left() + run.x;
+    if (line.rightToLeft)
+        x = content_.right() - line.width + run.x;
+    else if (centred)
+        x += (content_.width() - line.width) / 2;
+    return TextRun{run.text, QPointF(x, baseline), run.width, role, line.rightToLeft};
+}
+
+void LayoutEngine::placeLines(const QList<BodyLine>& lines, FontRole role, qreal top, bool centred, Page& page) const {
+    const qreal height = metrics_.lineHeight(role);
+    const qreal ascent = metrics_.ascent(role);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qreal baseline = top + i * height + ascent;
+        for (const LineRun& run : lines[i].runs)
+            page.runs.push_back(runAt(run, lines[i], baseline, role, centred));
+    }
+}
+
+void LayoutEngine::placeFixedParts(Page& page, Bands& bands) const {
+    const QRectF& r = content_;
+    if (spec_.border)
+        page.border = spec_.geometry.marginRect();
+
+    qreal y = r.top();
+    if (!headerLines_.isEmpty()) {
+        const qreal h = headerLines_.size() * metrics_.lineHeight(FontRole::Header);
+        placeLines(headerLines_, FontRole::Header, y, false, page);
+        page.headerBand = QRectF(r.left(), y, r.width(), h);
+        y += h;
+    }
+    if (!headerLines_.isEmpty() || spec_.lineBelowHeader)
+        y += gap_;
+    if (spec_.lineBelowHeader) {
+        page.rules.push_back(QLineF(r.left(), y, r.right(), y));
+        y += gap_;
+    }
+    if (page.number == 1 && !titleLines_.isEmpty()) {
+        const qreal h = titleLines_.size() * metrics_.lineHeight(FontRole::Title);
+        placeLines(titleLines_, FontRole::Title, y, true, page);
+        page.titleBand = QRectF(r.left(), y, r.width(), h);
+        y += h + gap_;
+    }
+    bands.bodyTop = y;
+
+    const qreal footerLine = metrics_.lineHeight(FontRole::Footer);
+    const qreal footerAscent = metrics_.ascent(FontRole::Footer);
+    qreal yb = r.bottom();
+    if (spec_.dateTime) {
+        yb -= footerLine;
+        page.dateBand = QRectF(r.left(), yb, r.width(), footerLine);
+        const qreal w = metrics_.advance(FontRole::Footer, spec_.dateText);
+        page.runs.push_back(TextRun{spec_.dateText, QPointF(r.left(), yb + footerAscent), w, FontRole::Footer});
+    }
+    if (spec_.pageNumbers) {
+        yb -= footerLine;
+        page.pageNumberBand = QRectF(r.left(), yb, r.width(), footerLine);
+        const QString text = spec_.pageCount > 0 ? QStringLiteral("Page %1 of %2").arg(page.number).arg(spec_.pageCount)
+                                                 : QStringLiteral("Page %1").arg(page.number);
+        const qreal w = metrics_.advance(FontRole::Footer, text);
+        page.runs.push_back(TextRun{text, QPointF(r.right() - w, yb + footerAscent), w, FontRole::Footer});
+    }
+    if (!footerLines_.isEmpty()) {
+        const qreal h = footerLines_.size() * footerLine;
+        yb -= h;
+        placeLines(footerLines_, FontRole::Footer, yb, false, page);
+        page.footerBand = QRectF(r.left(), yb, r.width(), h);
+    }
+    if (!footerLines_.isEmpty() || spec_.lineAboveFooter || spec_.pageNumbers || spec_.dateTime)
+        yb -= gap_;
+    if (spec_.lineAboveFooter) {
+        page.rules.push_back(QLineF(r.left(), yb, r.right(), yb));
+        yb -= gap_;
+    }
+    bands.bodyBottom = yb;
+    page.bodyBand = QRectF(r.left(), bands.bodyTop, r.width(), yb - bands.bodyTop);
+}
+
+int LayoutEngine::bodyLinesOnPage(int number) const {
+    if (roomFailure_)
+        return 0;
+    Page page;
+    page.number = number;
+    Bands bands;
+    placeFixedParts(page, bands);
+    // The same steps as nextPage takes, so that the count is exact to the last rounding.
+    const qreal descent = metrics_.descent(FontRole::Body);
+    const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
+    int lines = 0;
+    for (qreal baseline = bands.bodyTop + metrics_.ascent(FontRole::Body);
+         baseline + descent <= bands.bodyBottom + kEpsilon; baseline += step)
+        ++lines;
+    return lines;
+}
+
+bool LayoutEngine::nextPage(BodySource& body, Page& page) {
+    if (roomFailure_) {
+        failure_ = roomFailure_;
+        return false;
+    }
+    auto pull = [&] {
+        QString piece;
+        bool ends = true;
+        if (body.next(piece, ends)) {
+            bodyBreaker_.addPiece(piece, ends, pending_);
+            return true;
+        }
+        if (body.failure()) {
+            failure_ = body.failure();
+            return false;
+        }
+        // A body that stops inside a paragraph still prints the paragraph's last line.
+        if (bodyBreaker_.holdsLine())
+            bodyBreaker_.addPiece(QString(), true, pending_);
+        bodyDone_ = true;
+        return true;
+    };
+    // Know whether anything is left before starting a page, so that none comes out empty.
+    while (pending_.empty() && !bodyDone_) {
+        if (!pull())
+            return false;
+    }
+    if (pending_.empty() && pagesDone_ > 0)
+        return false;
+
+    page = Page{};
+    page.number = pagesDone_ + 1;
+    Bands bands;
+    placeFixedParts(page, bands);
+    const qreal ascent = metrics_.ascent(FontRole::Body);
+    const qreal descent = metrics_.descent(FontRole::Body);
+    const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
+    qreal baseline = bands.bodyTop + ascent;
+    int placed = 0;
+    for (;;) {
+        if (pending_.empty()) {
+            if (bodyDone_)
+                break;
+            if (!pull())
+                return false;
+            continue;
+        }
+        if (baseline + descent > bands.bodyBottom + kEpsilon)
+            break;
+        const BodyLine& line = pending_.front();
+        for (const LineRun& run : line.runs)
+            page.runs.push_back(runAt(run, line, baseline, FontRole::Body, false));
+        pending_.pop_front();
+        ++placed;
+        baseline += step;
+    }
+    // The room check guarantees a line on every page; a page without one would never end.
+    if (placed == 0 && !pending_.empty()) {
+        failure_ = Failure{ErrorCode::Internal, QStringLiteral("A page of the document held no line of its body.")};
+        return false;
+    }
+    page.bodyLines = placed;
+    ++pagesDone_;
+    return true;
+}
+
+} // namespace zendrik

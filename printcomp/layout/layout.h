@@ -1,0 +1,139 @@
+#pragma once
+// The layout engine: document, page geometry, font metrics and the job's fixed facts in, pages out
+// as display lists. Pure: it paints nothing and needs no QPainter.
+
+#include "base/failure.h"
+#include "document/docreader.h"
+#include "layout/fontmetrics.h"
+#include "layout/pagegeometry.h"
+
+#include <QLineF>
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+#include <deque>
+
+namespace zendrik {
+
+struct TextRun {
+    QString text;
+    QPointF origin; // left end of the baseline, points
+    qreal width = 0;
+    FontRole role = FontRole::Body;
+    bool rightToLeft = false;
+};
+
+struct Page {
+    int number = 0;
+    QList<TextRun> runs;
+    QList<QLineF> rules;
+    QRectF border; // null without a border
+    int bodyLines = 0;
+    // Where each part lies; null when the part is absent from the page.
+    QRectF headerBand;
+    QRectF titleBand;
+    QRectF bodyBand;
+    QRectF footerBand;
+    QRectF pageNumberBand;
+    QRectF dateBand;
+};
+
+struct LayoutSpec {
+    PageGeometry geometry;
+    QString title;
+    QString header;
+    QString footer;
+    qreal lineSpacing = 1.0; // 1, 1.5 or 2
+    bool pageNumbers = false;
+    bool dateTime = false;
+    bool border = false;
+    bool lineBelowHeader = false;
+    bool lineAboveFooter = false;
+    QString dateText;  // the job's start time, formatted
+    int pageCount = 0; // M of "Page N of M"; 0 while counting
+};
+
+// Line spacing factor of a LineSpacing code (0 and 1 single, 2 one and a half, 3 double).
+qreal lineSpacingFactor(int code);
+
+// A line of body text: runs at offsets from the start of the line (tabs split runs).
+struct LineRun {
+    QString text;
+    qreal x = 0;
+    qreal width = 0;
+};
+
+struct BodyLine {
+    QList<LineRun> runs;
+    qreal width = 0;
+    bool rightToLeft = false;
+};
+
+// Breaks paragraphs into lines of at most `width` points: at Unicode line-break opportunities, a
+// word wider than the line across lines, tabs to stops every 8 average character widths.
+class LineBreaker {
+public:
+    LineBreaker(const FontMetrics& metrics, FontRole role, qreal width);
+    // Adds a piece of a paragraph. Completed lines are appended to out; while the paragraph
+    // continues, its last line is held back to be continued by the next piece.
+    void addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out);
+    // Whether a line is held back for the rest of its paragraph.
+    bool holdsLine() const { return !carry_.isEmpty(); }
+    // All lines of a short text with line breaks (title, header, footer).
+    QList<BodyLine> breakText(const QString& text);
+
+private:
+    void breakSimple(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out);
+    void breakWithTextLayout(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out);
+    qreal nextTabStop(qreal x) const;
+
+    const FontMetrics& metrics_;
+    FontRole role_;
+    qreal width_;
+    qreal tabDistance_;
+    QString carry_;
+};
+
+class LayoutEngine {
+public:
+    LayoutEngine(LayoutSpec spec, const FontMetrics& metrics);
+
+    // Set when a page has no room for its bands and one body line: why not.
+    const std::optional<Failure>& roomFailure() const { return roomFailure_; }
+
+    // Lays out the next page. Returns false when the body is finished (an empty body still
+    // gives one page) or when reading it failed (failure() then says why).
+    bool nextPage(BodySource& body, Page& page);
+    const std::optional<Failure>& failure() const { return failure_; }
+
+    // How many body lines page `number` holds (every page after the first holds the same), and
+    // the width the body is broken to: what counting pages needs without laying them out.
+    int bodyLinesOnPage(int number) const;
+    qreal bodyWidth() const { return content_.width(); }
+
+private:
+    struct Bands {
+        qreal bodyTop = 0;
+        qreal bodyBottom = 0;
+    };
+    void placeFixedParts(Page& page, Bands& bands) const;
+    void placeLines(const QList<BodyLine>& lines, FontRole role, qreal top, bool centred, Page& page) const;
+    TextRun runAt(const LineRun& run, const BodyLine& line, qreal baseline, FontRole role, bool centred) const;
+
+    LayoutSpec spec_;
+    const FontMetrics& metrics_;
+    QRectF content_;
+    qreal gap_ = 0;
+    QList<BodyLine> titleLines_;
+    QList<BodyLine> headerLines_;
+    QList<BodyLine> footerLines_;
+    LineBreaker bodyBreaker_;
+    std::deque<BodyLine> pending_;
+    bool bodyDone_ = false;
+    int pagesDone_ = 0;
+    std::optional<Failure> roomFailure_;
+    std::optional<Failure> failure_;
+};
+
+} // namespace zendrik

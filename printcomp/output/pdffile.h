@@ -1,0 +1,51 @@
+#pragma once
+// "Save as PDF": the document is written into a file with no name (or a hidden temporary one
+// where the file system has no unnamed files) beside its final place, and gets its final name
+// only when complete.
+
+#include "output/outputtarget.h"
+
+#include <QFile>
+#include <QString>
+#include <QTemporaryFile>
+
+#include <memory>
+
+namespace zendrik {
+
+// The folder "Save as PDF" writes into: $ZENDRIK_PDF_DIR, else the user's documents folder.
+QString pdfFolder();
+// A file name (without ".pdf") for a document title: characters unsafe in file names replaced,
+// "Untitled" when nothing is left.
+QString pdfBaseName(const QString& title);
+
+class PdfFileTarget : public PdfOutputTarget {
+public:
+    // A new file named after the document title in `folder` ("Title.pdf", "Title (2).pdf", ...),
+    // never replacing one; or, with `exactPath`, exactly that file, replaced when complete.
+    PdfFileTarget(QString folder, QString exactPath);
+    ~PdfFileTarget() override;
+
+protected:
+    Result<QIODevice*> open(const DocumentDescription& document) override;
+    Result<OutputResult> commit() override;
+    void discard() noexcept override;
+    Failure writeFailure(const QString& step) const override;
+
+private:
+    Failure failure(const QString& what) const;
+    // Gives the unnamed file a name; 0 or the system's error number.
+    int link(const QString& target);
+    Result<OutputResult> commitUnique();
+    Result<OutputResult> commitReplacing();
+    QFileDevice* output() const;
+
+    QString folder_;
+    QString exactPath_;
+    QString title_;
+    int unnamedFd_ = -1;
+    std::unique_ptr<QFile> unnamed_;
+    std::unique_ptr<QTemporaryFile> file_;
+};
+
+} // namespace zendrik

@@ -1,0 +1,52 @@
+#pragma once
+// A whole document written as PDF into a device, page by page: the file structure, the embedded
+// fonts and each page's content. Output targets decide where the device leads.
+
+#include "base/settings.h"
+#include "pdf/pagecontent.h"
+#include "pdf/pdffont.h"
+#include "pdf/pdfwriter.h"
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+namespace zendrik {
+
+// A laid-out page with the glyphs of its runs, looked up on the layout thread so that the writing
+// thread only writes them.
+struct PreparedPage {
+    Page page;
+    PageGlyphs glyphs;
+};
+
+// What a document is, for whoever writes it out.
+struct DocumentDescription {
+    QString title;
+    QDateTime created;
+    QSizeF paper; // points, orientation applied
+    std::array<FontSpec, kFontRoles> fonts;
+};
+
+class PdfDocumentWriter {
+public:
+    PdfDocumentWriter(QIODevice* device, const DocumentDescription& document);
+    ~PdfDocumentWriter();
+
+    // Each returns false once the device has refused data; the device's error says why.
+    bool addPage(const PreparedPage& page);
+    // Writes the fonts, the page tree and the trailer.
+    bool finish();
+
+private:
+    PdfWriter pdf_;
+    QSizeF paper_;
+    PaintResources resources_;
+    PdfFontSet fonts_;
+    PageContentWriter content_;
+};
+
+} // namespace zendrik
