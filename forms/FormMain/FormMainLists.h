@@ -1,18 +1,12 @@
 #pragma once
 // The advanced window's option lists as data: each list's entries in index order with the value
 // ApplySettings sends for it, the entry the load step selects, and what is sent when nothing is
-// selected.
+// selected. Paper sizes and bins are the component's own tables.
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace demo {
-
-// The component's paper sizes and paper bins in the order of the codes it takes: the entry at
-// position n (from 1) sends n.
-QStringList paperSizeNames();
-QStringList paperBinNames();
 
 struct ListEntry {
     QString text;
