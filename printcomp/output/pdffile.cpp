@@ -25,6 +25,9 @@ constexpr qsizetype kMaxBaseNameLength = 120;
 // Temporary files are private to their owner; the finished document is an ordinary file.
 constexpr QFileDevice::Permissions kFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 } // namespace
 
 QString pdfFolder() {
@@ -85,6 +88,16 @@ Failure PdfFileTarget::failure(const QString& what) const {
     return Failure{ErrorCode::OutputFailed, what};
 }
 
+// Every failure names the file, or the folder when the file has no name yet, and the reason.
+Failure PdfFileTarget::cannotWrite(const QString& path, const QString& reason) const {
+    return failure(QStringLiteral("Cannot write the PDF file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+Failure PdfFileTarget::cannotWriteIn(const QString& reason) const {
+    return failure(
+        QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(QDir::toNativeSeparators(folder_), reason));
+}
+
 int PdfFileTarget::link(const QString& target) {
     const QByteArray fdPath = QByteArray("/proc/self/fd/") + QByteArray::number(unnamedFd_);
     const QByteArray name = QFile::encodeName(target);
@@ -99,24 +112,21 @@ Result<QIODevice*> PdfFileTarget::open(const DocumentDescription& document) {
     if (!QFileInfo(folder_).isDir())
         return failure(
             QStringLiteral("Cannot write the PDF file: the folder \"%1\" does not exist.").arg(nativeFolder));
-    const auto cannotWrite = [&](const QString& reason) {
-        return failure(QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(nativeFolder, reason));
-    };
     unnamedFd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (unnamedFd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        return cannotWrite(QString::fromLocal8Bit(std::strerror(errno)));
+        return cannotWriteIn(systemReason(errno));
     if (unnamedFd_ >= 0) {
         unnamed_ = std::make_unique<QFile>();
         // Unbuffered: the PDF writer buffers itself, and a full disk is then seen at the write.
         if (!unnamed_->open(unnamedFd_, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
-            return cannotWrite(unnamed_->errorString());
+            return cannotWriteIn(unnamed_->errorString());
         return static_cast<QIODevice*>(unnamed_.get());
     }
     // The file system has no unnamed files: a hidden temporary file, removed on failure.
     file_ = std::make_unique<QTemporaryFile>(QDir(folder_).filePath(QStringLiteral(".zendrik-XXXXXX.pdf.part")));
     file_->setAutoRemove(true);
     if (!file_->open())
-        return cannotWrite(file_->errorString());
+        return cannotWriteIn(file_->errorString());
     return static_cast<QIODevice*>(file_.get());
 }
 
@@ -129,9 +139,8 @@ Failure PdfFileTarget::writeFailure(const QString& step) const {
         reason = out->errorString();
     const QStorageInfo disk(folder_);
     if (disk.isValid() && disk.bytesAvailable() < 65536)
-        reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
-    return failure(
-        QStringLiteral("Cannot write the PDF file in \"%1\": %2").arg(QDir::toNativeSeparators(folder_), reason));
+        reason = systemReason(ENOSPC);
+    return cannotWriteIn(reason);
 }
 
 Result<OutputResult> PdfFileTarget::commit() {
@@ -158,8 +167,7 @@ Result<OutputResult> PdfFileTarget::commitUnique() {
                 return OutputResult{target, 0, {}};
             if (error == EEXIST)
                 continue;
-            return failure(QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                               .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(error))));
+            return cannotWrite(target, systemReason(error));
         }
         // QFile::rename never replaces an existing file, so a name taken meanwhile is skipped too.
         if (QFile::rename(from, target)) {
@@ -169,8 +177,7 @@ Result<OutputResult> PdfFileTarget::commitUnique() {
         }
         if (QFileInfo::exists(target))
             continue;
-        return failure(QStringLiteral("Cannot write the PDF file \"%1\": the finished file could not be renamed.")
-                           .arg(QDir::toNativeSeparators(target)));
+        return cannotWrite(target, QStringLiteral("the finished file could not be renamed."));
     }
     return failure(QStringLiteral("Cannot write the PDF file: too many files named \"%1\" in \"%2\".")
                        .arg(base, QDir::toNativeSeparators(folder_)));
@@ -184,16 +191,13 @@ Result<OutputResult> PdfFileTarget::commitReplacing() {
         from = QStringLiteral("%1.zendrik-%2.part").arg(path).arg(QCoreApplication::applicationPid());
         QFile::remove(from);
         if (const int error = link(from); error != 0) {
-            return failure(QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                               .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error))));
+            return cannotWrite(path, systemReason(error));
         }
     } else {
         from = file_->fileName();
     }
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0) {
-        const Failure failed =
-            failure(QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+        const Failure failed = cannotWrite(path, systemReason(errno));
         if (unnamed_)
             QFile::remove(from);
         return failed;

@@ -34,6 +34,8 @@ protected:
 
 private:
     Failure failure(const QString& what) const;
+    Failure cannotWrite(const QString& path, const QString& reason) const;
+    Failure cannotWriteIn(const QString& reason) const;
     // Gives the unnamed file a name; 0 or the system's error number.
     int link(const QString& target);
     Result<OutputResult> commitUnique();

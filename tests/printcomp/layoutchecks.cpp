@@ -3,6 +3,7 @@
 #include "layout/pagecount.h"
 
 #include <array>
+#include <string_view>
 
 using namespace zendrik;
 
@@ -13,6 +14,8 @@ namespace {
 // Layout places in points with sums of measured advances; a hundredth of a point is far below
 // anything a printer shows and far above rounding.
 constexpr qreal kTolerance = 0.01;
+// The least space between parts that must not touch.
+constexpr qreal kMinGap = 1.0;
 
 QString where(const Page& page, const QString& what) {
     return QStringLiteral("page %1: %2").arg(page.number).arg(what);
@@ -139,6 +142,14 @@ QString check(const LayoutSpec& spec, const FontMetrics& metrics, const QList<Pa
                     return where(page, QStringLiteral("%1 and %2 bands overlap by %3 points")
                                            .arg(QLatin1String(bands[i].name), QLatin1String(bands[j].name))
                                            .arg(overlap));
+                // The body stands apart from every other part, and the title from the header, so
+                // that no two parts read as one; the footer, page number and date are stacked.
+                const bool apart = bands[i].name == std::string_view("body") ||
+                                   bands[j].name == std::string_view("body") || (i == 0 && j == 1);
+                if (apart && -overlap < kMinGap)
+                    return where(page, QStringLiteral("%1 and %2 bands are only %3 points apart")
+                                           .arg(QLatin1String(bands[i].name), QLatin1String(bands[j].name))
+                                           .arg(-overlap));
             }
         }
         if (page.bodyBand.isNull())

@@ -111,8 +111,6 @@ void TestZendrikPrint::failures_data() {
     QTest::newRow("missing value") << QStringList{"--set"} << 2 << "--set";
     QTest::newRow("missing file") << QStringList{"--set", "DocFile=/nonexistent/doc.txt", "--pdf", "x.pdf"} << 1
                                   << "/nonexistent/doc.txt\": No such file or directory";
-    QTest::newRow("no room") << QStringList{"--set", "MarginTop=16000", "--pdf", "x.pdf"} << 1 << "no room";
-    QTest::newRow("unknown printer") << QStringList{"--printer", "Nowhere"} << 1 << "Nowhere";
 }
 
 void TestZendrikPrint::failures() {

@@ -41,7 +41,6 @@
 
 namespace zendrik {
 
-class JobQueue;
 struct DesignTimeProperties;
 
 // Thrown by a setter that refuses a value.
