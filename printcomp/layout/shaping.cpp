@@ -51,6 +51,15 @@ bool isWordwise(hb_script_t script) {
            script == HB_SCRIPT_COMMON || script == HB_SCRIPT_UNKNOWN;
 }
 
+// One shaping buffer per thread, reused for every run and freed with the thread.
+hb_buffer_t* threadBuffer() {
+    struct Destroy {
+        void operator()(hb_buffer_t* buffer) const { hb_buffer_destroy(buffer); }
+    };
+    static thread_local std::unique_ptr<hb_buffer_t, Destroy> buffer(hb_buffer_create());
+    return buffer.get();
+}
+
 struct CachedGlyph {
     quint32 id;
     quint32 cluster; // from the word's start
@@ -75,7 +84,7 @@ const std::vector<CachedGlyph>& shapedWord(const FontFace& face, QStringView wor
     };
     static thread_local std::unordered_map<Key, std::vector<CachedGlyph>, KeyHash> cache;
     static thread_local std::vector<CachedGlyph> scratch;
-    static thread_local hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_t* buffer = threadBuffer();
     const bool cacheable = word.size() <= kMaxCachedWordLength;
     Key key{face.serial(), cacheable ? word.toString() : QString()};
     if (cacheable) {
@@ -223,7 +232,7 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
 
     QString shaping = text;
     shaping.replace(u'\t', u' ');
-    static thread_local hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_t* buffer = threadBuffer();
     const qreal size = fonts.pointSize(role);
     const FontFace* boxes = FontFace::boxes().get();
     auto shapeItem = [&](size_t first, size_t last, bool brokenCluster) {
