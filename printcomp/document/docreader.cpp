@@ -77,12 +77,16 @@ QString systemReason(int errorNumber) {
 
 qsizetype decodeUtf8Lenient(const char* data, qsizetype size, bool final, QString& out) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    out.reserve(out.size() + size);
+    // At most one UTF-16 unit per byte: written in place, then cut to what was written.
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    char16_t* dst = reinterpret_cast<char16_t*>(out.data()) + start;
+    char16_t* const begin = dst;
     qsizetype i = 0;
     while (i < size) {
         const unsigned char b = bytes[i];
         if (b < 0x80) {
-            out.append(QChar(b));
+            *dst++ = b;
             ++i;
             continue;
         }
@@ -90,7 +94,7 @@ qsizetype decodeUtf8Lenient(const char* data, qsizetype size, bool final, QStrin
         if (length < 0 && !final)
             break;
         if (length <= 0) {
-            out.append(QChar(cp1252(b)));
+            *dst++ = cp1252(b);
             ++i;
             continue;
         }
@@ -104,13 +108,14 @@ qsizetype decodeUtf8Lenient(const char* data, qsizetype size, bool final, QStrin
         for (int k = 1; k < length; ++k)
             cp = (cp << 6) | (bytes[i + k] & 0x3F);
         if (cp >= 0x10000) {
-            out.append(QChar(QChar::highSurrogate(cp)));
-            out.append(QChar(QChar::lowSurrogate(cp)));
+            *dst++ = QChar::highSurrogate(cp);
+            *dst++ = QChar::lowSurrogate(cp);
         } else {
-            out.append(QChar(static_cast<char16_t>(cp)));
+            *dst++ = static_cast<char16_t>(cp);
         }
         i += length;
     }
+    out.resize(start + (dst - begin));
     return i;
 }
 
