@@ -1,7 +1,9 @@
 #include "job/pipeline.h"
 
 #include "layout/fontmetrics.h"
+#include "layout/parallellines.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -80,8 +82,11 @@ void layOut(const PipelineInput& input, PageQueue& queue, std::stop_token stop, 
         // This thread's own fonts: Qt's font objects are not shared between threads.
         QtFontMetrics metrics(input.fonts);
         LayoutEngine engine(input.spec, metrics);
+        // Paragraphs are broken on every core; pages are made from their lines here, in order.
+        const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+        ParallelLines lines(input.body, metrics.fontSet(), engine.bodyWidth(), engine.tabDistance(), cores);
         Page page;
-        while (!jobStop.stop_requested() && engine.nextPage(input.body, page)) {
+        while (!jobStop.stop_requested() && engine.nextPage(lines, page)) {
             if (!queue.push(std::move(page), stop))
                 return;
         }
@@ -108,7 +113,19 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
                                  const PageCallback& pageStarting) {
     AbortUnlessFinished guard(target);
     try {
-        const DocumentDescription document{input.spec.title, input.created, input.spec.geometry.paper, input.fonts};
+        // The numbers of pages laid out before the count was known, drawn by a layout of this
+        // thread's own once the last page is written.
+        std::unique_ptr<QtFontMetrics> numberMetrics;
+        std::unique_ptr<LayoutEngine> numberLayout;
+        const auto pageNumberRun = [&](int number, int count) {
+            if (!numberLayout) {
+                numberMetrics = std::make_unique<QtFontMetrics>(input.fonts);
+                numberLayout = std::make_unique<LayoutEngine>(input.spec, *numberMetrics);
+            }
+            return numberLayout->pageNumberRun(number, count);
+        };
+        const DocumentDescription document{input.spec.title, input.created, input.spec.geometry.paper, input.fonts,
+                                           pageNumberRun};
         if (Status begun = target.begin(document); !begun)
             return begun.failure();
 

@@ -1,16 +1,12 @@
 #include "job/prepare.h"
 
 #include "layout/fontmetrics.h"
-#include "layout/pagecount.h"
 #include "output/cupsqueue.h"
 #include "output/printers.h"
 
 #include <zendrik/zendrikglobal.h>
 
 #include <QLocale>
-
-#include <algorithm>
-#include <thread>
 
 namespace zendrik {
 
@@ -53,6 +49,8 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
     spec.lineBelowHeader = s.lineBelowHeader;
     spec.lineAboveFooter = s.lineAboveFooter;
     spec.dateText = dateText;
+    // "Page N of M" in one pass: each page's M is filled in once the last page is laid out.
+    spec.pageCountPending = s.printPageNumbers;
     return spec;
 }
 
@@ -79,18 +77,6 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
     const LayoutEngine roomCheck(prepared.spec, metrics);
     if (roomCheck.roomFailure())
         return *roomCheck.roomFailure();
-    if (s.printPageNumbers) {
-        // "Page N of M" needs M before page 1: a counting pass (on every core, nothing else runs
-        // yet), then the body is read again for the real one.
-        const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
-        Result<PageCount> count = countPages(prepared.spec, *doc->body, metrics, cores, stop);
-        if (!count)
-            return count.failure();
-        prepared.spec.pageCount = count->pages;
-        doc = openDocument(s);
-        if (!doc)
-            return doc.failure();
-    }
     if (stop.stop_requested())
         return cancelledFailure();
     prepared.body = std::move(doc->body);

@@ -1,6 +1,6 @@
 #pragma once
 // What a job knows before its first page: the settings frozen at PrintDoc, the printer, the
-// document opened at the start of its body, and the page count when "Page N of M" needs it.
+// document opened at the start of its body.
 
 #include "base/failure.h"
 #include "base/settings.h"
@@ -31,7 +31,7 @@ struct PreparedJob {
 };
 
 // Resolves the printer and asks the spooler about it before anything is laid out, opens the
-// document, checks that its pages have room, and counts the pages when they are numbered.
+// document and checks that its pages have room.
 // `started` is the job's start: the date printed on its pages.
 Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started, std::stop_token stop);
 

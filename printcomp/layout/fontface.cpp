@@ -1,5 +1,6 @@
 #include "layout/fontface.h"
 
+#include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
 #include <hb.h>
 
@@ -121,10 +122,54 @@ hb_draw_funcs_t* pathDrawFuncs() {
     return funcs;
 }
 
+QByteArray tableOf(hb_face_t* face, const char* tag) {
+    hb_blob_t* blob = hb_face_reference_table(face, tagOf(tag));
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(blob, &length);
+    QByteArray bytes(data, qsizetype(length));
+    hb_blob_destroy(blob);
+    return bytes;
+}
+
+// The font file Qt read `font` from, mapped into memory rather than copied: among the files
+// fontconfig lists for the family, the one whose header and naming tables are Qt's. Null when
+// none is (a font Qt was given from memory).
+hb_face_t* mappedFace(const QRawFont& font, const QByteArray& head, const QByteArray& names) {
+    if (head.isEmpty())
+        return nullptr;
+    FcPattern* pattern = FcPatternCreate();
+    const QByteArray family = font.familyName().toUtf8();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.constData()));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    hb_face_t* found = nullptr;
+    for (int i = 0; fonts && i < fonts->nfont && !found; ++i) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) != FcResultMatch)
+            continue;
+        FcPatternGetInteger(fonts->fonts[i], FC_INDEX, 0, &index);
+        hb_blob_t* blob = hb_blob_create_from_file_or_fail(reinterpret_cast<const char*>(file));
+        if (!blob)
+            continue;
+        hb_face_t* face = hb_face_create(blob, unsigned(index & 0xFFFF));
+        hb_blob_destroy(blob);
+        if (tableOf(face, "head") == head && tableOf(face, "name") == names)
+            found = face;
+        else
+            hb_face_destroy(face);
+    }
+    if (fonts)
+        FcFontSetDestroy(fonts);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
 } // namespace
 
-// What a face is made of: copies of its tables, or, for faces without tables (Type 1), its
-// character map, advances and outlines as Qt reads them.
+// What a face is made of when its file cannot be mapped: copies of its tables, or, for faces
+// without tables (Type 1), its character map, advances and outlines as Qt reads them.
 struct FontFace::Snapshot {
     std::vector<std::pair<quint32, QByteArray>> tables;
     std::unordered_map<char32_t, quint32> cmap;
@@ -137,8 +182,11 @@ FontFace::FontFace() {
 }
 
 FontFace::~FontFace() {
+    delete tables_.load();
     if (font_)
         hb_font_destroy(font_);
+    if (face_)
+        hb_face_destroy(face_);
 }
 
 std::shared_ptr<const FontFace> FontFace::boxes() {
@@ -183,25 +231,35 @@ std::shared_ptr<const FontFace> FontFace::fromRawFont(const QRawFont& font) {
 
     hb_face_t* hbFace = nullptr;
     if (!head.isEmpty()) {
-        for (const char* tag : kTables) {
-            QByteArray table = font.fontTable(tag);
-            if (!table.isEmpty())
-                data.tables.emplace_back(tagOf(tag), std::move(table));
+        hbFace = mappedFace(font, head, names);
+        if (!hbFace) {
+            for (const char* tag : kTables) {
+                QByteArray table = font.fontTable(tag);
+                if (!table.isEmpty())
+                    data.tables.emplace_back(tagOf(tag), std::move(table));
+            }
+            hbFace = hb_face_create_for_tables(
+                [](hb_face_t*, hb_tag_t tag, void* user) -> hb_blob_t* {
+                    const auto* snapshot = static_cast<const Snapshot*>(user);
+                    for (const auto& [t, bytes] : snapshot->tables) {
+                        if (t == tag)
+                            return hb_blob_create(bytes.constData(), unsigned(bytes.size()), HB_MEMORY_MODE_READONLY,
+                                                  nullptr, nullptr);
+                    }
+                    return nullptr;
+                },
+                &data, nullptr);
         }
-        hbFace = hb_face_create_for_tables(
-            [](hb_face_t*, hb_tag_t tag, void* user) -> hb_blob_t* {
-                const auto* snapshot = static_cast<const Snapshot*>(user);
-                for (const auto& [t, bytes] : snapshot->tables) {
-                    if (t == tag)
-                        return hb_blob_create(bytes.constData(), unsigned(bytes.size()), HB_MEMORY_MODE_READONLY,
-                                              nullptr, nullptr);
-                }
-                return nullptr;
-            },
-            &data, nullptr);
         hb_face_set_upem(hbFace, unsigned(face->unitsPerEm_));
+        face->face_ = hbFace;
         face->font_ = hb_font_create(hbFace);
-        const auto has = [&](const char* tag) { return !face->table(tag).isEmpty(); };
+        face->glyphCount_ = hb_face_get_glyph_count(hbFace);
+        const auto has = [&](const char* tag) {
+            hb_blob_t* blob = hb_face_reference_table(hbFace, tagOf(tag));
+            const bool present = hb_blob_get_length(blob) > 0;
+            hb_blob_destroy(blob);
+            return present;
+        };
         if (!has("glyf") && !has("CFF ") && !has("CFF2") && (has("CBDT") || has("sbix")))
             face->kind_ = Kind::Bitmaps;
     } else {
@@ -231,6 +289,7 @@ std::shared_ptr<const FontFace> FontFace::fromRawFont(const QRawFont& font) {
         }
         hbFace = hb_face_create(hb_blob_get_empty(), 0);
         hb_face_set_upem(hbFace, unsigned(face->unitsPerEm_));
+        face->face_ = hbFace;
         face->font_ = hb_font_create(hbFace);
         static hb_font_funcs_t* funcs = [] {
             hb_font_funcs_t* f = hb_font_funcs_create();
@@ -256,7 +315,6 @@ std::shared_ptr<const FontFace> FontFace::fromRawFont(const QRawFont& font) {
         }();
         hb_font_set_funcs(face->font_, funcs, &data, nullptr);
     }
-    hb_face_destroy(hbFace);
     hb_font_set_scale(face->font_, face->unitsPerEm_, face->unitsPerEm_);
     hb_font_make_immutable(face->font_);
 
@@ -273,6 +331,10 @@ std::shared_ptr<const FontFace> FontFace::fromRawFont(const QRawFont& font) {
         const bool italicFace =
             (bigEndian(head, 44, 2) & 2) != 0 || (bigEndian(os2, 62, 2) & 0x201) != 0 || bigEndian(post, 4, 4) != 0;
         face->syntheticItalic_ = face->italic_ && !italicFace;
+    }
+    if (post.size() >= 12) {
+        face->underlineTop_ = -qint16(bigEndian(post, 8, 2));
+        face->underlineThickness_ = qint16(bigEndian(post, 10, 2));
     }
 
     made.insert(identity, face);
@@ -304,7 +366,7 @@ QPainterPath FontFace::outline(quint32 glyph) const {
         return glyph == 0 ? QPainterPath() : hollowBox(unitsPerEm_, ascent_);
     if (kind_ == Kind::Bitmaps)
         return {};
-    if (!data_->glyphs.empty() || data_->tables.empty()) {
+    if (!data_->glyphs.empty()) {
         const auto it = data_->glyphs.find(glyph);
         return it == data_->glyphs.end() ? QPainterPath() : it->second.second;
     }
@@ -331,14 +393,54 @@ QImage FontFace::bitmap(quint32 glyph, QRectF* box) const {
 }
 
 QByteArray FontFace::table(const char* tag) const {
-    if (!data_)
+    if (!face_ || !data_)
         return {};
-    const quint32 t = tagOf(tag);
-    for (const auto& [known, bytes] : data_->tables) {
-        if (known == t)
-            return bytes;
+    return tableOf(face_, tag);
+}
+
+const FontFace::GlyphTables* FontFace::glyphTables() const {
+    if (const GlyphTables* made = tables_.load(std::memory_order_acquire))
+        return made;
+    std::lock_guard lock(tablesMutex_);
+    if (tablesTried_)
+        return tables_.load(std::memory_order_relaxed);
+    tablesTried_ = true;
+    {
+        if (kind_ != Kind::Outlines || !face_ || (data_ && !data_->glyphs.empty()) || glyphCount_ == 0)
+            return nullptr;
+        auto tables = std::make_unique<GlyphTables>();
+        tables->bmp.assign(0x10000, 0);
+        hb_set_t* characters = hb_set_create();
+        hb_face_collect_unicodes(face_, characters);
+        for (hb_codepoint_t c = HB_SET_VALUE_INVALID; hb_set_next(characters, &c) && c <= 0xFFFF;) {
+            hb_codepoint_t glyph = 0;
+            if (hb_font_get_nominal_glyph(font_, c, &glyph) && glyph <= 0xFFFF)
+                tables->bmp[c] = quint16(glyph);
+        }
+        hb_set_destroy(characters);
+        std::vector<hb_codepoint_t> glyphs(glyphCount_);
+        for (unsigned g = 0; g < glyphCount_; ++g)
+            glyphs[g] = g;
+        std::vector<hb_position_t> advances(glyphCount_);
+        hb_font_get_glyph_h_advances(font_, glyphCount_, glyphs.data(), sizeof(hb_codepoint_t), advances.data(),
+                                     sizeof(hb_position_t));
+        tables->advances.assign(advances.begin(), advances.end());
+        tables_.store(tables.release(), std::memory_order_release);
     }
-    return {};
+    return tables_.load(std::memory_order_relaxed);
+}
+
+const LayoutTriggers& FontFace::layoutTriggers(quint32 script) const {
+    std::lock_guard lock(triggersMutex_);
+    for (const auto& [known, triggers] : triggers_) {
+        if (known == script)
+            return *triggers;
+    }
+    auto triggers = std::make_unique<LayoutTriggers>();
+    if (face_ && kind_ == Kind::Outlines && glyphCount_ > 0)
+        *triggers = zendrik::layoutTriggers(face_, glyphCount_, script);
+    triggers_.emplace_back(script, std::move(triggers));
+    return *triggers_.back().second;
 }
 
 } // namespace zendrik

@@ -9,8 +9,14 @@
 #include <QRectF>
 #include <QString>
 
-#include <memory>
+#include "layout/otlayout.h"
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct hb_face_t;
 struct hb_font_t;
 
 namespace zendrik {
@@ -39,6 +45,20 @@ public:
     // HarfBuzz's font, its scale one unit per font unit. Null for Boxes.
     hb_font_t* hbFont() const { return font_; }
     int unitsPerEm() const { return unitsPerEm_; }
+    // Glyphs in the font.
+    unsigned glyphCount() const { return glyphCount_; }
+
+    // What shaping text that no layout lookup acts on needs, read once: the glyph of each character
+    // of the Basic Multilingual Plane (0: none) and each glyph's advance in font units.
+    struct GlyphTables {
+        std::vector<quint16> bmp;
+        std::vector<qint32> advances;
+    };
+    // Null for faces without OpenType tables (Type 1), bitmap faces and Boxes.
+    const GlyphTables* glyphTables() const;
+    // Where layout lookups for left-to-right text of `script` (hb_script_t) may act; read on first
+    // use for each script.
+    const LayoutTriggers& layoutTriggers(quint32 script) const;
     // The glyph the character map gives, 0 when the face lacks the character.
     quint32 glyphFor(char32_t c) const;
     // Advance in font units.
@@ -59,6 +79,10 @@ public:
     bool syntheticItalic() const { return syntheticItalic_; }
     int ascent() const { return ascent_; }   // font units above the baseline
     int descent() const { return descent_; } // font units below, positive
+    // The underline from the font's post table, in font units: the top of the line below the
+    // baseline (positive downwards) and its thickness; 0 when the font gives none.
+    int underlineTop() const { return underlineTop_; }
+    int underlineThickness() const { return underlineThickness_; }
 
 private:
     FontFace();
@@ -67,8 +91,12 @@ private:
 
     Kind kind_ = Kind::Outlines;
     quint64 serial_ = 0;
+    hb_face_t* face_ = nullptr;
     hb_font_t* font_ = nullptr;
     int unitsPerEm_ = 1000;
+    unsigned glyphCount_ = 0;
+    int underlineTop_ = 0;
+    int underlineThickness_ = 0;
     QString family_;
     bool bold_ = false;
     bool italic_ = false;
@@ -77,6 +105,11 @@ private:
     int ascent_ = 800;
     int descent_ = 200;
     std::unique_ptr<Snapshot> data_;
+    mutable std::mutex tablesMutex_;
+    mutable std::atomic<const GlyphTables*> tables_{nullptr};
+    mutable bool tablesTried_ = false;
+    mutable std::mutex triggersMutex_;
+    mutable std::vector<std::pair<quint32, std::unique_ptr<LayoutTriggers>>> triggers_;
 };
 
 } // namespace zendrik

@@ -17,6 +17,11 @@ constexpr qsizetype kMaxLineLength = 4096;
 constexpr qreal kBorderPadding = 4.0;
 constexpr qreal kEpsilon = 1e-6;
 
+// std::lround for the positions of glyphs, without the call.
+inline qint32 roundToUnit(double v) {
+    return v >= 0 ? qint32(v + 0.5) : -qint32(-v + 0.5);
+}
+
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
@@ -42,8 +47,10 @@ qreal lineSpacingFactor(int code) {
 }
 
 LineBreaker::LineBreaker(const FontMetrics& metrics, FontRole role, qreal width)
-    : metrics_(metrics), role_(role), width_(width),
-      tabDistance_(std::max<qreal>(1.0, 8 * metrics.averageCharWidth(role))) {}
+    : LineBreaker(metrics.fontSet(), role, width, std::max<qreal>(1.0, 8 * metrics.averageCharWidth(role))) {}
+
+LineBreaker::LineBreaker(const FontSet& fonts, FontRole role, qreal width, qreal tabDistance)
+    : fonts_(fonts), role_(role), width_(width), tabDistance_(tabDistance) {}
 
 qreal LineBreaker::nextTabStop(qreal x) const {
     return (std::floor(x / tabDistance_ + kEpsilon) + 1) * tabDistance_;
@@ -57,7 +64,7 @@ void LineBreaker::addPiece(const QString& piece, bool paragraphEnds, std::deque<
             out.emplace_back();
         return;
     }
-    breakShaped(shapeText(metrics_.fontSet(), role_, text), paragraphEnds, out);
+    breakShaped(shapeText(fonts_, role_, text), paragraphEnds, out);
 }
 
 QList<BodyLine> LineBreaker::breakText(const QString& text) {
@@ -109,24 +116,32 @@ QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype
     constexpr double unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
     QList<GlyphRun> runs;
     double pen = 0;
+    qsizetype used = 0;              // glyphs in the last run
+    PositionedGlyph* next = nullptr; // where its next glyph goes
+    const auto inPiece = [](const ShapedGlyph& g, const Piece& piece) {
+        return qsizetype(g.cluster) >= piece.start && qsizetype(g.cluster) < piece.end;
+    };
     for (const Piece& piece : pieces) {
         const bool rtl = piece.item->level & 1;
-        size_t from = piece.item->firstGlyph;
-        if (!rtl) {
-            // Left to right, clusters rise: start at the piece rather than scan the whole item.
-            from =
-                size_t(std::lower_bound(shaped.glyphs.begin() + qsizetype(from),
-                                        shaped.glyphs.begin() + qsizetype(piece.item->lastGlyph), piece.start,
-                                        [](const ShapedGlyph& g, qsizetype at) { return qsizetype(g.cluster) < at; }) -
-                       shaped.glyphs.begin());
+        const auto first = shaped.glyphs.begin() + qsizetype(piece.item->firstGlyph);
+        const auto last = shaped.glyphs.begin() + qsizetype(piece.item->lastGlyph);
+        const auto byCluster = [](const ShapedGlyph& g, qsizetype at) { return qsizetype(g.cluster) < at; };
+        // Left to right, clusters rise: the piece's glyphs are found without scanning the item.
+        const auto from = rtl ? first : std::lower_bound(first, last, piece.start, byCluster);
+        const auto to = rtl ? last : std::lower_bound(from, last, piece.end, byCluster);
+        qsizetype remaining =
+            rtl ? std::count_if(from, to, [&](const ShapedGlyph& g) { return inPiece(g, piece); }) : to - from;
+        if (!runs.isEmpty()) {
+            runs.back().glyphs.resize(used + remaining);
+            next = runs.back().glyphs.data() + used;
         }
-        for (size_t g = from; g < piece.item->lastGlyph; ++g) {
-            const ShapedGlyph& glyph = shaped.glyphs[g];
-            if (!rtl && qsizetype(glyph.cluster) >= piece.end)
-                break;
-            if (qsizetype(glyph.cluster) < piece.start || qsizetype(glyph.cluster) >= piece.end)
+        for (auto g = from; g != to; ++g) {
+            const ShapedGlyph& glyph = *g;
+            if (rtl && !inPiece(glyph, piece))
                 continue;
             if (runs.isEmpty() || runs.back().face.get() != glyph.face || runs.back().rightToLeft != rtl) {
+                if (!runs.isEmpty())
+                    runs.back().glyphs.resize(used);
                 GlyphRun run;
                 for (const auto& face : shaped.faces) {
                     if (face.get() == glyph.face)
@@ -135,14 +150,21 @@ QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype
                 if (!run.face)
                     run.face = FontFace::boxes();
                 run.rightToLeft = rtl;
+                run.glyphs.resize(remaining);
                 runs.push_back(std::move(run));
+                used = 0;
+                next = runs.back().glyphs.data();
             }
-            runs.back().glyphs.push_back(PositionedGlyph{
-                glyph.id, qint32(std::lround((pen + glyph.xOffset) * unitsPerPoint)),
-                qint32(std::lround(-glyph.yOffset * unitsPerPoint)), quint32(qsizetype(glyph.cluster) - start)});
+            *next++ =
+                PositionedGlyph{glyph.id, roundToUnit((pen + glyph.xOffset) * unitsPerPoint),
+                                roundToUnit(-glyph.yOffset * unitsPerPoint), quint32(qsizetype(glyph.cluster) - start)};
+            ++used;
+            --remaining;
             pen += glyph.advance;
         }
     }
+    if (!runs.isEmpty())
+        runs.back().glyphs.resize(used);
     return runs;
 }
 
@@ -167,7 +189,7 @@ void LineBreaker::breakShaped(const ShapedText& shaped, bool paragraphEnds, std:
     };
     const QString& text = shaped.text;
     const bool rtl = shaped.rightToLeft;
-    const qreal size = metrics_.fontSet().pointSize(role_);
+    const qreal size = fonts_.pointSize(role_);
     // Widths of character ranges from the shaped clusters' advances.
     std::vector<double> prefix(size_t(text.size()) + 1, 0.0);
     for (size_t i = 0; i < shaped.clusterAdvance.size(); ++i)
@@ -326,21 +348,16 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
         needs.push_back({"the header", 2 * metrics_.averageCharWidth(FontRole::Header)});
     if (!spec_.footer.isEmpty() || spec_.pageNumbers || spec_.dateTime)
         needs.push_back({"the footer", 2 * metrics_.averageCharWidth(FontRole::Footer)});
-    if (spec_.pageNumbers && spec_.pageCount > 0) {
-        const QString last = QStringLiteral("Page %1 of %1").arg(spec_.pageCount);
+    if (spec_.pageNumbers && (spec_.pageCount > 0 || spec_.pageCountPending)) {
+        // While the count is pending, the least it can be; the last page checks the count itself.
+        const QString last = QStringLiteral("Page %1 of %1").arg(std::max(1, spec_.pageCount));
         needs.push_back({"the page number", metrics_.advance(FontRole::Footer, last)});
     }
     if (spec_.dateTime)
         needs.push_back({"the date", metrics_.advance(FontRole::Footer, spec_.dateText)});
     for (const Need& need : needs) {
         if (content_.width() + kEpsilon < need.width) {
-            roomFailure_ = noRoomFor(QStringLiteral("The margins leave no room for %1: %2 points of width remain "
-                                                    "inside the margins of the %3 x %4 point page, and it needs %5.")
-                                         .arg(QLatin1String(need.what))
-                                         .arg(content_.width(), 0, 'f', 1)
-                                         .arg(paper.width(), 0, 'f', 1)
-                                         .arg(paper.height(), 0, 'f', 1)
-                                         .arg(need.width, 0, 'f', 1));
+            roomFailure_ = narrowFailure(need.what, need.width);
             return;
         }
     }
@@ -361,6 +378,30 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
                                      .arg(paper.height(), 0, 'f', 1)
                                      .arg(QStringLiteral("%1 points of height").arg(lineNeeds, 0, 'f', 1)));
     }
+}
+
+Failure LayoutEngine::narrowFailure(const char* what, qreal width) const {
+    const QSizeF paper = spec_.geometry.paper;
+    return Failure{ErrorCode::NoRoomForBody, QStringLiteral("The margins leave no room for %1: %2 points of width "
+                                                            "remain inside the margins of the %3 x %4 point page, "
+                                                            "and it needs %5.")
+                                                 .arg(QLatin1String(what))
+                                                 .arg(content_.width(), 0, 'f', 1)
+                                                 .arg(paper.width(), 0, 'f', 1)
+                                                 .arg(paper.height(), 0, 'f', 1)
+                                                 .arg(width, 0, 'f', 1)};
+}
+
+TextRun LayoutEngine::pageNumberRun(int number, int count) const {
+    const QRectF& r = content_;
+    const qreal footerLine = metrics_.lineHeight(FontRole::Footer);
+    const qreal top = r.bottom() - footerLine * (spec_.dateTime ? 2 : 1);
+    const QString text =
+        count > 0 ? QStringLiteral("Page %1 of %2").arg(number).arg(count) : QStringLiteral("Page %1").arg(number);
+    LineRun shaped = shapedRun(metrics_.fontSet(), FontRole::Footer, text);
+    return TextRun{text,         QPointF(r.right() - shaped.width, top + metrics_.ascent(FontRole::Footer)),
+                   shaped.width, FontRole::Footer,
+                   false,        std::move(shaped.glyphs)};
 }
 
 TextRun LayoutEngine::runAt(const LineRun& run, const BodyLine& line, qreal baseline, FontRole role,
@@ -422,11 +463,10 @@ void LayoutEngine::placeFixedParts(Page& page, Bands& bands) const {
     if (spec_.pageNumbers) {
         yb -= footerLine;
         page.pageNumberBand = QRectF(r.left(), yb, r.width(), footerLine);
-        const QString text = spec_.pageCount > 0 ? QStringLiteral("Page %1 of %2").arg(page.number).arg(spec_.pageCount)
-                                                 : QStringLiteral("Page %1").arg(page.number);
-        LineRun number = shapedRun(metrics_.fontSet(), FontRole::Footer, text);
-        page.runs.push_back(TextRun{text, QPointF(r.right() - number.width, yb + footerAscent), number.width,
-                                    FontRole::Footer, false, std::move(number.glyphs)});
+        if (spec_.pageCountPending && spec_.pageCount == 0)
+            page.pageNumberPending = true;
+        else
+            page.runs.push_back(pageNumberRun(page.number, spec_.pageCount));
     }
     if (!footerLines_.isEmpty()) {
         const qreal h = footerLines_.size() * footerLine;
@@ -461,35 +501,68 @@ int LayoutEngine::bodyLinesOnPage(int number) const {
     return lines;
 }
 
+bool BrokenBody::next(BodyLine& line) {
+    while (pending_.empty()) {
+        if (done_)
+            return false;
+        QString piece;
+        bool ends = true;
+        if (body_.next(piece, ends)) {
+            breaker_.addPiece(piece, ends, pending_);
+            continue;
+        }
+        if (body_.failure())
+            return false;
+        // A body that stops inside a paragraph still prints the paragraph's last line.
+        if (breaker_.holdsLine())
+            breaker_.addPiece(QString(), true, pending_);
+        done_ = true;
+    }
+    line = std::move(pending_.front());
+    pending_.pop_front();
+    return true;
+}
+
 bool LayoutEngine::nextPage(BodySource& body, Page& page) {
+    if (!ownLines_)
+        ownLines_.emplace(body, bodyBreaker_);
+    return nextPage(*ownLines_, page);
+}
+
+bool LayoutEngine::nextPage(LineSource& lines, Page& page) {
     if (roomFailure_) {
         failure_ = roomFailure_;
         return false;
     }
-    auto pull = [&] {
-        QString piece;
-        bool ends = true;
-        if (body.next(piece, ends)) {
-            bodyBreaker_.addPiece(piece, ends, pending_);
+    // One line read ahead: whether anything is left is known before a page starts, so that none
+    // comes out empty.
+    const auto fetch = [&] {
+        if (nextLine_ || bodyDone_)
+            return true;
+        BodyLine line;
+        if (lines.next(line)) {
+            nextLine_ = std::move(line);
             return true;
         }
-        if (body.failure()) {
-            failure_ = body.failure();
+        if (const std::optional<Failure> failed = lines.failure()) {
+            failure_ = failed;
             return false;
         }
-        // A body that stops inside a paragraph still prints the paragraph's last line.
-        if (bodyBreaker_.holdsLine())
-            bodyBreaker_.addPiece(QString(), true, pending_);
         bodyDone_ = true;
         return true;
     };
-    // Know whether anything is left before starting a page, so that none comes out empty.
-    while (pending_.empty() && !bodyDone_) {
-        if (!pull())
-            return false;
-    }
-    if (pending_.empty() && pagesDone_ > 0)
+    if (!fetch())
         return false;
+    if (!nextLine_ && pagesDone_ > 0) {
+        if (spec_.pageNumbers && spec_.pageCountPending && spec_.pageCount == 0) {
+            // The count is known now: the last page's number must fit, as it would have had to
+            // with the count known from the start.
+            const qreal width = metrics_.advance(FontRole::Footer, QStringLiteral("Page %1 of %1").arg(pagesDone_));
+            if (content_.width() + kEpsilon < width)
+                failure_ = narrowFailure("the page number", width);
+        }
+        return false;
+    }
 
     page = Page{};
     page.number = pagesDone_ + 1;
@@ -501,24 +574,18 @@ bool LayoutEngine::nextPage(BodySource& body, Page& page) {
     qreal baseline = bands.bodyTop + ascent;
     int placed = 0;
     for (;;) {
-        if (pending_.empty()) {
-            if (bodyDone_)
-                break;
-            if (!pull())
-                return false;
-            continue;
-        }
-        if (baseline + descent > bands.bodyBottom + kEpsilon)
+        if (!fetch())
+            return false;
+        if (!nextLine_ || baseline + descent > bands.bodyBottom + kEpsilon)
             break;
-        const BodyLine& line = pending_.front();
-        for (const LineRun& run : line.runs)
-            page.runs.push_back(runAt(run, line, baseline, FontRole::Body, false));
-        pending_.pop_front();
+        for (const LineRun& run : nextLine_->runs)
+            page.runs.push_back(runAt(run, *nextLine_, baseline, FontRole::Body, false));
+        nextLine_.reset();
         ++placed;
         baseline += step;
     }
     // The room check guarantees a line on every page; a page without one would never end.
-    if (placed == 0 && !pending_.empty()) {
+    if (placed == 0 && nextLine_) {
         failure_ = Failure{ErrorCode::Internal, QStringLiteral("A page of the document held no line of its body.")};
         return false;
     }

@@ -14,6 +14,8 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
+#include <utility>
 
 namespace zendrik {
 
@@ -51,6 +53,9 @@ struct Page {
     QRectF border; // null without a border
     int bodyLines = 0;
     int boxedCharacters = 0; // characters printed as hollow boxes: no installed font has them
+    // "Page N of M" left out while M is not known (LayoutSpec::pageCountPending): whoever knows M
+    // at the end draws it in pageNumberBand with LayoutEngine::pageNumberRun.
+    bool pageNumberPending = false;
     // Where each part lies; null when the part is absent from the page.
     QRectF headerBand;
     QRectF titleBand;
@@ -73,6 +78,9 @@ struct LayoutSpec {
     bool lineAboveFooter = false;
     QString dateText;  // the job's start time, formatted
     int pageCount = 0; // M of "Page N of M"; 0 while counting
+    // With page numbers and no pageCount: lay out in one pass, each page's "Page N of M" left for
+    // the end (Page::pageNumberPending), when M is known.
+    bool pageCountPending = false;
 };
 
 // Line spacing factor of a LineSpacing code (0 and 1 single, 2 one and a half, 3 double).
@@ -101,23 +109,52 @@ LineRun shapedRun(const FontSet& fonts, FontRole role, const QString& text);
 class LineBreaker {
 public:
     LineBreaker(const FontMetrics& metrics, FontRole role, qreal width);
+    // Breaking needs only the faces (shared by threads) and the tab distance in points.
+    LineBreaker(const FontSet& fonts, FontRole role, qreal width, qreal tabDistance);
     // Adds a piece of a paragraph. Completed lines are appended to out; while the paragraph
     // continues, its last line is held back to be continued by the next piece.
     void addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out);
     // Whether a line is held back for the rest of its paragraph.
     bool holdsLine() const { return !carry_.isEmpty(); }
+    // The text of the line held back, to continue the paragraph with another breaker.
+    QString takeHeldLine() { return std::exchange(carry_, QString()); }
+    void holdLine(QString text) { carry_ = std::move(text); }
     // All lines of a short text with line breaks (title, header, footer).
     QList<BodyLine> breakText(const QString& text);
+    qreal tabDistance() const { return tabDistance_; }
 
 private:
     void breakShaped(const ShapedText& shaped, bool paragraphEnds, std::deque<BodyLine>& out);
     qreal nextTabStop(qreal x) const;
 
-    const FontMetrics& metrics_;
+    const FontSet& fonts_;
     FontRole role_;
     qreal width_;
     qreal tabDistance_;
     QString carry_;
+};
+
+// The body's lines in order, as LineBreaker breaks them.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line; false at the end of the body or when reading it failed (failure() says why).
+    virtual bool next(BodyLine& line) = 0;
+    virtual std::optional<Failure> failure() const = 0;
+};
+
+// Lines broken on the calling thread, piece by piece as the body is read.
+class BrokenBody : public LineSource {
+public:
+    BrokenBody(BodySource& body, LineBreaker breaker) : body_(body), breaker_(std::move(breaker)) {}
+    bool next(BodyLine& line) override;
+    std::optional<Failure> failure() const override { return body_.failure(); }
+
+private:
+    BodySource& body_;
+    LineBreaker breaker_;
+    std::deque<BodyLine> pending_;
+    bool done_ = false;
 };
 
 class LayoutEngine {
@@ -130,7 +167,15 @@ public:
     // Lays out the next page. Returns false when the body is finished (an empty body still
     // gives one page) or when reading it failed (failure() then says why).
     bool nextPage(BodySource& body, Page& page);
+    // The same from lines broken elsewhere (LineBreaker to bodyWidth(), the tab distance of
+    // tabDistance()).
+    bool nextPage(LineSource& lines, Page& page);
     const std::optional<Failure>& failure() const { return failure_; }
+
+    // "Page N of M" for page `number` of `count`, where the page puts it; what a page left
+    // pending gets once M is known.
+    TextRun pageNumberRun(int number, int count) const;
+    qreal tabDistance() const { return bodyBreaker_.tabDistance(); }
 
     // How many body lines page `number` holds (every page after the first holds the same), and
     // the width the body is broken to: what counting pages needs without laying them out.
@@ -143,6 +188,7 @@ private:
         qreal bodyBottom = 0;
     };
     void placeFixedParts(Page& page, Bands& bands) const;
+    Failure narrowFailure(const char* what, qreal width) const;
     void placeLines(const QList<BodyLine>& lines, FontRole role, qreal top, bool centred, Page& page) const;
     TextRun runAt(const LineRun& run, const BodyLine& line, qreal baseline, FontRole role, bool centred) const;
 
@@ -154,7 +200,8 @@ private:
     QList<BodyLine> headerLines_;
     QList<BodyLine> footerLines_;
     LineBreaker bodyBreaker_;
-    std::deque<BodyLine> pending_;
+    std::optional<BrokenBody> ownLines_;
+    std::optional<BodyLine> nextLine_; // read ahead, so that no page comes out empty
     bool bodyDone_ = false;
     int pagesDone_ = 0;
     std::optional<Failure> roomFailure_;

@@ -8,7 +8,9 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <climits>
 #include <unordered_map>
 
 namespace zendrik {
@@ -51,6 +53,72 @@ bool isWordwise(hb_script_t script) {
            script == HB_SCRIPT_COMMON || script == HB_SCRIPT_UNKNOWN;
 }
 
+// Scripts HarfBuzz shapes with its default shaper, whose text free of layout lookups is its
+// character map's glyphs at their advances and kerning.
+bool isPlainScript(hb_script_t script) {
+    return isWordwise(script) || script == HB_SCRIPT_HAN || script == HB_SCRIPT_HIRAGANA ||
+           script == HB_SCRIPT_KATAKANA || script == HB_SCRIPT_BOPOMOFO;
+}
+
+// What shaping needs to know of a character, looked up once per block of 256 and kept.
+struct CharClass {
+    hb_script_t script;
+    quint8 flags;
+};
+enum : quint8 {
+    kMark = 1,
+    kInvisible = 2,
+    kPlain = 4, // HarfBuzz maps it to its glyph and does nothing else with it on its own
+};
+
+CharClass classify(char32_t c) {
+    hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+    const hb_unicode_general_category_t category = hb_unicode_general_category(unicode, c);
+    quint8 flags = 0;
+    if (isMark(category))
+        flags |= kMark;
+    if (isInvisible(c, category))
+        flags |= kInvisible;
+    // Default-ignorable letters, conjoining jamo, the fraction slash and unassigned characters
+    // get treatment of their own.
+    const bool special = c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 ||
+                         (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) || (c >= 0xA960 && c <= 0xA97F) ||
+                         (c >= 0xD7B0 && c <= 0xD7FF) || c == 0x17B4 || c == 0x17B5 || (c >= 0x180B && c <= 0x180F) ||
+                         (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) ||
+                         c == 0x2044 || c == 0x3164 || c == 0xFEFF || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) ||
+                         category == HB_UNICODE_GENERAL_CATEGORY_UNASSIGNED ||
+                         category == HB_UNICODE_GENERAL_CATEGORY_PRIVATE_USE;
+    if (flags == 0 && !special)
+        flags |= kPlain;
+    return CharClass{hb_unicode_script(unicode, c), flags};
+}
+
+using CharBlock = std::array<CharClass, 256>;
+std::array<std::atomic<const CharBlock*>, 256> charBlocks{};
+
+const CharBlock* makeCharBlock(char16_t c) {
+    std::atomic<const CharBlock*>& slot = charBlocks[c >> 8];
+    const CharBlock* block = slot.load(std::memory_order_acquire);
+    if (!block) {
+        auto* made = new std::array<CharClass, 256>;
+        for (unsigned i = 0; i < 256; ++i)
+            (*made)[i] = classify(char32_t((c & 0xFF00) | i));
+        // Kept for the life of the process: 256 blocks at most.
+        if (slot.compare_exchange_strong(block, made, std::memory_order_acq_rel))
+            block = made;
+        else
+            delete made;
+    }
+    return block;
+}
+
+inline const CharClass& charClass(char16_t c) {
+    const CharBlock* block = charBlocks[c >> 8].load(std::memory_order_acquire);
+    if (Q_UNLIKELY(!block))
+        block = makeCharBlock(c);
+    return (*block)[c & 0xFF];
+}
+
 // One shaping buffer per thread, reused for every run and freed with the thread.
 hb_buffer_t* threadBuffer() {
     struct Destroy {
@@ -69,8 +137,8 @@ struct CachedGlyph {
 };
 
 // Words shaped on this thread, in font units (so any size), by face; cleared when full so that
-// memory stays bounded whatever the vocabulary.
-constexpr qsizetype kMaxCachedWords = 1 << 16;
+// memory stays bounded whatever the vocabulary. Only words some layout lookup acts on come here.
+constexpr qsizetype kMaxCachedWords = 1 << 12;
 constexpr qsizetype kMaxCachedWordLength = 64;
 
 const std::vector<CachedGlyph>& shapedWord(const FontFace& face, QStringView word) {
@@ -111,11 +179,80 @@ const std::vector<CachedGlyph>& shapedWord(const FontFace& face, QStringView wor
     return cache.emplace(std::move(key), std::move(glyphs)).first->second;
 }
 
-struct CodePoint {
-    qsizetype at;
-    qsizetype length;
-    char32_t c;
-};
+constexpr qint32 kUnsafePair = INT32_MIN;
+
+// HarfBuzz's kerning of a pair of glyphs: what the second adds to the first's advance when the two
+// are shaped alone, or kUnsafePair when anything else happens to them. Found once per face and
+// script, for every thread.
+qint32 pairKerning(const FontFace& face, const LayoutTriggers& triggers, hb_script_t script, char16_t a, char16_t b,
+                   quint16 first, quint16 second, const std::vector<qint32>& advances) {
+    const quint32 pair = quint32(first) << 16 | second;
+    qint32 value = 0;
+    if (triggers.pairs->find(pair, value))
+        return value;
+    if (triggers.triggersPair(first, second)) {
+        value = kUnsafePair;
+    } else {
+        hb_buffer_t* buffer = threadBuffer();
+        hb_buffer_reset(buffer);
+        const uint16_t text[2] = {a, b};
+        hb_buffer_add_utf16(buffer, text, 2, 0, 2);
+        hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+        hb_buffer_set_script(buffer, script);
+        hb_buffer_set_language(buffer, hb_language_get_default());
+        hb_shape(face.hbFont(), buffer, nullptr, 0);
+        unsigned count = 0;
+        const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+        const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+        const bool plain = count == 2 && info[0].codepoint == first && info[1].codepoint == second &&
+                           pos[0].x_offset == 0 && pos[0].y_offset == 0 && pos[1].x_offset == 0 &&
+                           pos[1].y_offset == 0 && pos[1].x_advance == advances[second] && pos[0].y_advance == 0 &&
+                           pos[1].y_advance == 0;
+        value = plain ? pos[0].x_advance - advances[first] : kUnsafePair;
+    }
+    triggers.pairs->insert(pair, value);
+    return value;
+}
+
+// Glyphs of a run that no layout lookup acts on, straight from the face's tables: HarfBuzz's own
+// result, without its machinery. False, leaving `out` as it was, when a lookup may act.
+bool shapePlain(const FontFace& face, const LayoutTriggers& triggers, hb_script_t script, QStringView text,
+                qsizetype offset, double scale, ShapedText& out) {
+    const FontFace::GlyphTables* tables = face.glyphTables();
+    if (!tables || !triggers.usable)
+        return false;
+    const qsizetype n = text.size();
+    const size_t start = out.glyphs.size();
+    double* advances = out.clusterAdvance.data() + offset;
+    const auto undo = [&](qsizetype done) {
+        out.glyphs.resize(start);
+        std::fill(advances, advances + done, 0.0);
+        return false;
+    };
+    out.glyphs.resize(start + size_t(n));
+    ShapedGlyph* glyphs = out.glyphs.data() + start;
+    const quint16* bmp = tables->bmp.data();
+    const qint32* widths = tables->advances.data();
+    quint16 previous = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        const quint16 glyph = bmp[c];
+        if (glyph == 0 || !(charClass(c).flags & kPlain) || triggers.triggers(glyph))
+            return undo(i);
+        if (i > 0 && triggers.pairFirsts.has(previous)) {
+            const qint32 kern =
+                pairKerning(face, triggers, script, text[i - 1].unicode(), c, previous, glyph, tables->advances);
+            if (kern == kUnsafePair)
+                return undo(i);
+            advances[i - 1] = (widths[previous] + kern) * scale;
+            glyphs[i - 1].advance = float(advances[i - 1]);
+        }
+        advances[i] = widths[glyph] * scale;
+        glyphs[i] = ShapedGlyph{glyph, quint32(offset + i), float(advances[i]), 0, 0, &face};
+        previous = glyph;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -165,10 +302,12 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
     out.clusterAdvance.assign(size_t(n), 0.0);
     if (n == 0)
         return out;
+    out.glyphs.reserve(size_t(n));
     hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
 
-    std::vector<quint8> levels(size_t(n), 0);
+    std::vector<quint8> levels;
     if (mayNeedBidi(text)) {
+        levels.assign(size_t(n), 0);
         UErrorCode error = U_ZERO_ERROR;
         UBiDi* bidi = ubidi_openSized(int32_t(n), 0, &error);
         ubidi_setPara(bidi, reinterpret_cast<const UChar*>(text.utf16()), int32_t(n), UBIDI_DEFAULT_LTR, nullptr,
@@ -182,32 +321,37 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
         ubidi_close(bidi);
     }
 
-    // Each character's face and script; then items of one level, script and face.
+    // Items of one level, script and face, found character by character.
+    struct Run {
+        qsizetype start;
+        qsizetype end;
+        quint8 level;
+        const FontFace* face;
+        hb_script_t script;
+        bool brokenCluster; // starts inside a cluster cut for its length
+    };
+    std::vector<Run> runs;
     const std::shared_ptr<const FontFace>& primary = fonts.primary(role);
-    std::vector<CodePoint> points;
-    points.reserve(size_t(n));
-    std::vector<const FontFace*> faceOf;
-    std::vector<hb_script_t> scriptOf;
-    faceOf.reserve(size_t(n));
-    scriptOf.reserve(size_t(n));
     out.faces.push_back(primary);
     const FontFace* previous = primary.get();
+    const FontFace::GlyphTables* primaryTables = primary->glyphTables();
     hb_script_t script = HB_SCRIPT_UNKNOWN;
-    size_t unresolved = 0; // leading characters of no script take the first script that follows
+    int marks = 0;
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < n;) {
-        char32_t c = text.at(i).unicode();
+        char32_t c = units[i];
         qsizetype length = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
+            c = QChar::surrogateToUcs4(char16_t(c), units[i + 1]);
             length = 2;
         }
         if (c == u'\t')
             c = u' ';
-        const hb_unicode_general_category_t category = hb_unicode_general_category(unicode, c);
+        const CharClass kind = c <= 0xFFFF ? charClass(char16_t(c)) : classify(c);
         const FontFace* face = previous;
-        if (isInvisible(c, category)) {
-        } else if (isMark(category) && previous->glyphFor(c) != 0) {
-        } else if (primary->glyphFor(c) != 0) {
+        if (kind.flags & kInvisible) {
+        } else if ((kind.flags & kMark) && previous->glyphFor(c) != 0) {
+        } else if (primaryTables && c <= 0xFFFF ? primaryTables->bmp[c] != 0 : primary->glyphFor(c) != 0) {
             face = primary.get();
         } else {
             std::shared_ptr<const FontFace> fallback = fonts.faceFor(role, c);
@@ -216,17 +360,30 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
                 out.faces.push_back(std::move(fallback));
         }
         previous = face;
-        const hb_script_t own = hb_unicode_script(unicode, c);
+        const hb_script_t own = kind.script;
         if (own != HB_SCRIPT_COMMON && own != HB_SCRIPT_INHERITED && own != HB_SCRIPT_UNKNOWN) {
-            if (script == HB_SCRIPT_UNKNOWN)
-                std::fill(scriptOf.begin(), scriptOf.begin() + qsizetype(unresolved), own);
+            // Leading characters of no script take the first script that follows.
+            if (script == HB_SCRIPT_UNKNOWN) {
+                for (Run& run : runs)
+                    run.script = own;
+            }
             script = own;
-        } else if (script == HB_SCRIPT_UNKNOWN) {
-            ++unresolved;
         }
-        points.push_back(CodePoint{i, length, c});
-        faceOf.push_back(face);
-        scriptOf.push_back(script);
+        const quint8 level = levels.empty() ? 0 : levels[size_t(i)];
+        bool tooManyMarks = false;
+        if (kind.flags & kMark) {
+            if (++marks > kMaxMarks) {
+                tooManyMarks = true;
+                marks = 0;
+            }
+        } else {
+            marks = 0;
+        }
+        if (runs.empty() || tooManyMarks || runs.back().level != level || runs.back().face != face ||
+            runs.back().script != script)
+            runs.push_back(Run{i, i + length, level, face, script, tooManyMarks});
+        else
+            runs.back().end = i + length;
         i += length;
     }
 
@@ -235,32 +392,54 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
     hb_buffer_t* buffer = threadBuffer();
     const qreal size = fonts.pointSize(role);
     const FontFace* boxes = FontFace::boxes().get();
-    auto shapeItem = [&](size_t first, size_t last, bool brokenCluster) {
+    for (const Run& run : runs) {
         ShapedItem item;
-        item.start = points[first].at;
-        item.end = points[last - 1].at + points[last - 1].length;
-        item.level = levels[size_t(item.start)];
+        item.start = run.start;
+        item.end = run.end;
+        item.level = run.level;
         item.firstGlyph = out.glyphs.size();
-        const FontFace* face = faceOf[first];
+        const FontFace* face = run.face;
         if (face->kind() == FontFace::Kind::Boxes) {
-            for (size_t p = first; p < last; ++p) {
-                out.glyphs.push_back(ShapedGlyph{1, quint32(points[p].at), float(size), 0, 0, boxes});
-                out.clusterAdvance[size_t(points[p].at)] += size;
+            for (qsizetype p = run.start; p < run.end; ++p) {
+                if (QChar::isLowSurrogate(units[p]) && p > run.start && QChar::isHighSurrogate(units[p - 1]))
+                    continue;
+                out.glyphs.push_back(ShapedGlyph{1, quint32(p), float(size), 0, 0, boxes});
+                out.clusterAdvance[size_t(p)] += size;
                 ++out.boxedCharacters;
             }
             if (item.level & 1)
                 std::reverse(out.glyphs.begin() + qsizetype(item.firstGlyph), out.glyphs.end());
-        } else if (!(item.level & 1) && face->kind() == FontFace::Kind::Outlines && isWordwise(scriptOf[first])) {
-            // Scripts shaped letter by letter: word by word, each word shaped once per thread.
+        } else if (!(item.level & 1) && face->kind() == FontFace::Kind::Outlines && isWordwise(run.script)) {
+            // Scripts shaped letter by letter: word by word (with the spaces after it), each word
+            // as HarfBuzz shapes it alone, which HarfBuzz itself is needed for only where a
+            // layout lookup may act; such words are kept once shaped.
             const double scale = size / face->unitsPerEm();
+            const LayoutTriggers* itemTriggers = nullptr;
+            const LayoutTriggers* commonTriggers = nullptr;
             qsizetype w = item.start;
             while (w < item.end) {
                 qsizetype e = w;
-                while (e < item.end && shaping.at(e) != u' ')
+                hb_script_t wordScript = HB_SCRIPT_INVALID;
+                while (e < item.end && shaping.at(e) != u' ') {
+                    if (wordScript == HB_SCRIPT_INVALID) {
+                        const hb_script_t own = charClass(shaping.at(e).unicode()).script;
+                        if (own != HB_SCRIPT_COMMON && own != HB_SCRIPT_INHERITED && own != HB_SCRIPT_UNKNOWN)
+                            wordScript = own;
+                    }
                     ++e;
+                }
                 while (e < item.end && shaping.at(e) == u' ')
                     ++e;
-                for (const CachedGlyph& g : shapedWord(*face, QStringView(shaping).mid(w, e - w))) {
+                const QStringView word = QStringView(shaping).mid(w, e - w);
+                const LayoutTriggers*& triggers = wordScript == HB_SCRIPT_INVALID ? commonTriggers : itemTriggers;
+                if (!triggers)
+                    triggers = &face->layoutTriggers(wordScript);
+                if ((wordScript == HB_SCRIPT_INVALID || isPlainScript(wordScript)) &&
+                    shapePlain(*face, *triggers, wordScript, word, w, scale, out)) {
+                    w = e;
+                    continue;
+                }
+                for (const CachedGlyph& g : shapedWord(*face, word)) {
                     const quint32 cluster = quint32(w + g.cluster);
                     if (g.id == 0) {
                         const char32_t c = text.at(cluster).unicode();
@@ -278,14 +457,19 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
                 }
                 w = e;
             }
+        } else if (!(item.level & 1) && face->kind() == FontFace::Kind::Outlines && isPlainScript(run.script) &&
+                   shapePlain(*face, face->layoutTriggers(run.script), run.script,
+                              QStringView(shaping).mid(item.start, item.end - item.start), item.start,
+                              size / face->unitsPerEm(), out)) {
+            // Ideographs and kana: the whole item at once, as HarfBuzz would shape it.
         } else {
             hb_buffer_reset(buffer);
             hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(shaping.utf16()), int(n),
                                 unsigned(item.start), int(item.end - item.start));
             hb_buffer_set_direction(buffer, (item.level & 1) ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-            hb_buffer_set_script(buffer, scriptOf[first] == HB_SCRIPT_UNKNOWN ? HB_SCRIPT_LATIN : scriptOf[first]);
+            hb_buffer_set_script(buffer, run.script == HB_SCRIPT_UNKNOWN ? HB_SCRIPT_LATIN : run.script);
             hb_buffer_set_language(buffer, hb_language_get_default());
-            if (brokenCluster)
+            if (run.brokenCluster)
                 hb_buffer_set_flags(buffer, HB_BUFFER_FLAG_DO_NOT_INSERT_DOTTED_CIRCLE);
             hb_shape(face->hbFont(), buffer, nullptr, 0);
             unsigned count = 0;
@@ -311,31 +495,6 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
         }
         item.lastGlyph = out.glyphs.size();
         out.items.push_back(item);
-    };
-
-    size_t first = 0;
-    int marks = 0;
-    bool broken = false;
-    for (size_t p = 1; p <= points.size(); ++p) {
-        bool cut = p == points.size();
-        if (!cut) {
-            const qsizetype at = points[p].at;
-            cut = levels[size_t(at)] != levels[size_t(points[first].at)] || faceOf[p] != faceOf[first] ||
-                  scriptOf[p] != scriptOf[first];
-            if (isMark(hb_unicode_general_category(unicode, points[p].c)))
-                ++marks;
-            else
-                marks = 0;
-            if (marks > kMaxMarks) {
-                cut = true;
-                marks = 0;
-            }
-        }
-        if (cut) {
-            shapeItem(first, p, broken);
-            broken = p < points.size() && marks == 0 && isMark(hb_unicode_general_category(unicode, points[p].c));
-            first = p;
-        }
     }
     return out;
 }

@@ -8,8 +8,10 @@ namespace zendrik {
 namespace {
 constexpr qreal kRuleWidth = 0.5;
 constexpr qreal kBorderWidth = 0.75;
-// Device units a glyph may stand off the place its font's widths give before the PDF says so.
-constexpr qreal kPositionTolerance = 0.5;
+// Device units a glyph may stand off the place its font's widths give before the PDF says so: one,
+// so that the rounding of widths to thousandths of an em and of places to device units alone
+// never asks for a correction.
+constexpr qreal kPositionTolerance = 1.0;
 // Stroke width of glyphs made bold, in ems.
 constexpr qreal kSyntheticBoldStroke = 1.0 / 24;
 // The slant of italics made up from an upright face, as FreeType (and so Qt) slants them.
@@ -20,48 +22,64 @@ bool onlySpaces(QStringView text) {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' '; });
 }
 
-qint32 bigEndian16(const QByteArray& table, qsizetype at) {
-    return at + 2 <= table.size() ? qint16((quint8(table[at]) << 8) | quint8(table[at + 1])) : 0;
-}
-
-// One text-showing array at a time: glyph codes in hexadecimal, pen corrections as numbers.
+// One text-showing array at a time: glyph codes as two bytes each in a string, pen corrections
+// as numbers.
 class ShowArray {
 public:
-    explicit ShowArray(QByteArray& out) : out_(out) {}
+    explicit ShowArray(pdf::Bytes& out) : out_(out) {}
     bool open() const { return open_; }
     void begin() {
-        out_.append('[');
+        out_ += '[';
         open_ = true;
     }
     void code(quint16 code) {
-        if (!hex_) {
-            out_.append('<');
-            hex_ = true;
+        const char high = char(code >> 8), low = char(code & 0xFF);
+        if (Q_LIKELY(!special(high) && !special(low))) {
+            char* at = out_.grow(string_ ? 2 : 3);
+            if (!string_)
+                *at++ = '(';
+            at[0] = high;
+            at[1] = low;
+            string_ = true;
+            return;
         }
-        pdf::appendHex4(out_, code);
+        if (!string_)
+            out_ += '(';
+        string_ = true;
+        for (const char b : {high, low}) {
+            // A string's parentheses and backslash are escaped, and a carriage return, which a
+            // reader would take for a line end.
+            if (special(b)) {
+                out_ += '\\';
+                out_ += b == '\r' ? 'r' : b;
+            } else {
+                out_ += b;
+            }
+        }
     }
     void adjust(long long thousandths) {
-        closeHex();
+        closeString();
         pdf::appendInt(out_, thousandths);
     }
     void end() {
         if (!open_)
             return;
-        closeHex();
+        closeString();
         out_.append("] TJ\n");
         open_ = false;
     }
 
 private:
-    void closeHex() {
-        if (hex_) {
-            out_.append('>');
-            hex_ = false;
+    static bool special(char b) { return b == '(' || b == ')' || b == '\\' || b == '\r'; }
+    void closeString() {
+        if (string_) {
+            out_ += ')';
+            string_ = false;
         }
     }
-    QByteArray& out_;
+    pdf::Bytes& out_;
     bool open_ = false;
-    bool hex_ = false;
+    bool string_ = false;
 };
 
 } // namespace
@@ -69,10 +87,10 @@ private:
 PageContentWriter::PageContentWriter(PdfFontSet& fonts, const std::array<bool, kFontRoles>& underline)
     : fonts_(fonts), underline_(underline) {}
 
-QByteArray PageContentWriter::content(const Page& page, qreal pageHeight) {
+const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight, int pageNumberForm) {
     const qreal u = kUnitsPerPoint;
-    out_ = QByteArray();
-    out_.reserve(16384);
+    out_.clear();
+    xobjects_.clear();
     // Everything is placed in device units from the top left, as glyph positions are.
     out_.append("q ");
     pdf::appendReals(out_, {1 / u, 0, 0, -1 / u, 0, pageHeight});
@@ -94,12 +112,30 @@ QByteArray PageContentWriter::content(const Page& page, qreal pageHeight) {
         pdf::appendReals(out_, {b.x() * u, b.y() * u, b.width() * u, b.height() * u});
         out_.append(" re S\n");
     }
+    writeText(page.runs);
+    if (pageNumberForm > 0) {
+        out_.append("/PN Do\n");
+        xobjects_.append("/PN ");
+        pdf::appendInt(xobjects_, pageNumberForm);
+        xobjects_.append(" 0 R");
+    }
+    out_.append("Q\n");
+    return out_;
+}
+
+const pdf::Bytes& PageContentWriter::runContent(const TextRun& run) {
+    out_.clear();
+    writeText(QList<TextRun>{run});
+    return out_;
+}
+
+void PageContentWriter::writeText(const QList<TextRun>& runs) {
     out_.append("BT\n");
     currentFont_ = nullptr;
     currentSize_ = 0;
     underlines_.clear();
     pictures_.clear();
-    for (const TextRun& run : page.runs)
+    for (const TextRun& run : runs)
         writeRun(run);
     out_.append("ET\n");
     for (const Underline& line : underlines_) {
@@ -110,16 +146,45 @@ QByteArray PageContentWriter::content(const Page& page, qreal pageHeight) {
         const QRectF& b = picture.box;
         out_.append("q ");
         pdf::appendReals(out_, {b.width(), 0, 0, -b.height(), b.left(), b.bottom()});
-        out_.append(" cm /" + picture.name + " Do Q\n");
+        out_.append(" cm /");
+        out_.append(picture.name.constData(), size_t(picture.name.size()));
+        out_.append(" Do Q\n");
+        if (!xobjects_.contains("/" + picture.name + ' ')) {
+            xobjects_.append((xobjects_.isEmpty() ? "/" : " /") + picture.name + ' ');
+            pdf::appendInt(xobjects_, picture.object);
+            xobjects_.append(" 0 R");
+        }
     }
-    out_.append("Q\n");
-    return std::move(out_);
 }
 
 void PageContentWriter::writeRun(const TextRun& run) {
     if (run.glyphs.isEmpty())
         return;
     const QPointF origin(std::round(run.origin.x() * kUnitsPerPoint), std::round(run.origin.y() * kUnitsPerPoint));
+    const auto textEnd = quint32(run.text.size());
+    // A line of one direction: its runs stand in the order the text reads, and each ends where the
+    // next begins.
+    bool leftToRight = true;
+    quint32 last = 0;
+    for (const GlyphRun& glyphs : run.glyphs) {
+        leftToRight = leftToRight && !glyphs.rightToLeft;
+        for (qsizetype g = 0; g < glyphs.glyphs.size() && leftToRight; ++g) {
+            leftToRight = glyphs.glyphs[g].cluster >= last;
+            last = glyphs.glyphs[g].cluster;
+        }
+    }
+    if (leftToRight) {
+        for (qsizetype r = 0; r < run.glyphs.size(); ++r) {
+            quint32 end = textEnd;
+            for (qsizetype next = r + 1; next < run.glyphs.size() && end == textEnd; ++next) {
+                if (!run.glyphs[next].glyphs.isEmpty())
+                    end = run.glyphs[next].glyphs.front().cluster;
+            }
+            if (!run.glyphs[r].glyphs.isEmpty())
+                writeGlyphs(run, run.glyphs[r], origin, nullptr, end);
+        }
+        return;
+    }
     // Where each cluster's text starts, to find where it ends.
     std::vector<quint32> starts;
     for (const GlyphRun& glyphs : run.glyphs) {
@@ -144,15 +209,15 @@ void PageContentWriter::writeRun(const TextRun& run) {
     std::stable_sort(order.begin(), order.end(),
                      [&](const GlyphRun* a, const GlyphRun* b) { return firstCluster(a) < firstCluster(b); });
     for (const GlyphRun* glyphs : order)
-        writeGlyphs(run, *glyphs, origin, starts);
+        writeGlyphs(run, *glyphs, origin, &starts, textEnd);
 }
 
 void PageContentWriter::selectFont(PdfFont& font, qreal size) {
     if (&font == currentFont_ && size == currentSize_)
         return;
-    out_.append('/');
-    out_.append(font.resourceName());
-    out_.append(' ');
+    out_ += '/';
+    out_.append(font.resourceName().constData(), size_t(font.resourceName().size()));
+    out_ += ' ';
     pdf::appendReal(out_, size);
     out_.append(" Tf\n");
     const bool wasBold = currentFont_ && currentFont_->face().syntheticBold();
@@ -169,7 +234,7 @@ void PageContentWriter::selectFont(PdfFont& font, qreal size) {
 }
 
 void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, QPointF origin,
-                                    const std::vector<quint32>& starts) {
+                                    const std::vector<quint32>* starts, quint32 textEnd) {
     PdfFont& font = fonts_.fontFor(glyphs.face);
     const FontFace& face = glyphs.face->kind() == FontFace::Kind::Boxes ? *FontFace::boxes() : *glyphs.face;
     const qreal size = glyphs.size * kUnitsPerPoint;
@@ -178,15 +243,57 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     const qreal slant = face.syntheticItalic() ? kSyntheticSlant : 0;
     const qreal unitsPerWidth = size / 1000;
     const qsizetype count = glyphs.glyphs.size();
+    const PositionedGlyph* all = glyphs.glyphs.constData();
     const auto glyphAt = [&](qsizetype i) -> const PositionedGlyph& {
-        return glyphs.glyphs[glyphs.rightToLeft ? count - 1 - i : i];
+        return all[glyphs.rightToLeft ? count - 1 - i : i];
     };
+    const char16_t* text16 = reinterpret_cast<const char16_t*>(run.text.utf16());
 
     ShowArray show(out_);
     bool placed = false; // the text matrix stands on this run's current baseline
     qreal pen = 0, baseline = 0;
     qreal left = 0, right = 0;
     bool any = false;
+    const auto place = [&](const PositionedGlyph& g, quint16 code) {
+        const qreal x = origin.x() + g.x;
+        const qreal y = origin.y() + g.y;
+        if (!placed || y != baseline) {
+            show.end();
+            out_.append("1 0 ");
+            pdf::appendReals(out_, {slant, -1, x, y});
+            out_.append(" Tm\n");
+            pen = x;
+            baseline = y;
+            placed = true;
+        }
+        if (!show.open())
+            show.begin();
+        const qreal shift = x - pen;
+        if (std::abs(shift) > kPositionTolerance) {
+            const long long adjust = std::llround(-shift / unitsPerWidth);
+            if (adjust != 0) {
+                show.adjust(adjust);
+                pen -= adjust * unitsPerWidth;
+            }
+        }
+        show.code(code);
+        const qreal advance = font.width(code) * unitsPerWidth;
+        pen += advance;
+        if (underline) {
+            left = any ? std::min(left, x) : x;
+            right = any ? std::max(right, x + advance) : x + advance;
+            any = true;
+        }
+        if (bitmaps) {
+            if (const PdfImage* image = fonts_.imageFor(face, g.id)) {
+                const qreal scale = size / face.unitsPerEm();
+                const QRectF& b = image->box;
+                pictures_.push_back(
+                    Picture{image->resourceName, image->objectNumber,
+                            QRectF(x + b.left() * scale, y + b.top() * scale, b.width() * scale, b.height() * scale)});
+            }
+        }
+    };
     std::vector<quint16> codes;
     std::vector<int> order;
     for (qsizetype i = 0; i < count;) {
@@ -194,11 +301,34 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         qsizetype end = i + 1;
         while (end < count && glyphAt(end).cluster == cluster)
             ++end;
-        const auto next = std::upper_bound(starts.begin(), starts.end(), cluster);
-        const qsizetype textEnd = next == starts.end() ? run.text.size() : qsizetype(*next);
-        const QStringView text = QStringView(run.text).mid(cluster, std::max<qsizetype>(0, textEnd - cluster));
-        // Space glyphs draw nothing, yet cost as much as letters; the gaps they leave are what
-        // readers take as word breaks. Kept when underlined: the line runs under them.
+        qsizetype clusterEnd = textEnd;
+        if (starts) {
+            const auto next = std::upper_bound(starts->begin(), starts->end(), cluster);
+            clusterEnd = next == starts->end() ? run.text.size() : qsizetype(*next);
+        } else if (end < count) {
+            clusterEnd = glyphAt(end).cluster;
+        }
+        const qsizetype length = std::max<qsizetype>(0, clusterEnd - qsizetype(cluster));
+        if (end == i + 1 && length == 1 && !QChar::isSurrogate(text16[cluster])) {
+            // One glyph for one character: most of any text.
+            const char16_t c = text16[cluster];
+            // Space glyphs draw nothing, yet cost as much as letters; the gaps they leave are
+            // what readers take as word breaks. Kept when underlined: the line runs under them.
+            if (c != u' ' || underline) {
+                if (&font != currentFont_ || size != currentSize_)
+                    selectFont(font, size);
+                const quint16 code = font.code(glyphAt(i).id);
+                if (font.mapCharacter(code, c)) {
+                    place(glyphAt(i), code);
+                    i = end;
+                    continue;
+                }
+            } else {
+                i = end;
+                continue;
+            }
+        }
+        const QStringView text = QStringView(run.text).mid(cluster, length);
         if (onlySpaces(text) && !underline) {
             i = end;
             continue;
@@ -224,43 +354,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         }
         for (qsizetype k = i; k < end; ++k) {
             const qsizetype at = glyphs.rightToLeft ? count - end + order[size_t(k - i)] : i + order[size_t(k - i)];
-            const PositionedGlyph& g = glyphs.glyphs[at];
-            const quint16 code = codes[size_t(order[size_t(k - i)])];
-            const qreal x = origin.x() + g.x;
-            const qreal y = origin.y() + g.y;
-            if (!placed || y != baseline) {
-                show.end();
-                out_.append("1 0 ");
-                pdf::appendReals(out_, {slant, -1, x, y});
-                out_.append(" Tm\n");
-                pen = x;
-                baseline = y;
-                placed = true;
-            }
-            if (!show.open())
-                show.begin();
-            const qreal shift = x - pen;
-            if (std::abs(shift) > kPositionTolerance) {
-                const long long adjust = std::llround(-shift / unitsPerWidth);
-                if (adjust != 0) {
-                    show.adjust(adjust);
-                    pen -= adjust * unitsPerWidth;
-                }
-            }
-            show.code(code);
-            const qreal advance = font.width(code) * unitsPerWidth;
-            pen += advance;
-            left = any ? std::min(left, x) : x;
-            right = any ? std::max(right, x + advance) : x + advance;
-            any = true;
-            if (bitmaps) {
-                if (const PdfImage* image = fonts_.imageFor(face, g.id)) {
-                    const qreal scale = size / face.unitsPerEm();
-                    const QRectF& b = image->box;
-                    pictures_.push_back(Picture{image->resourceName, QRectF(x + b.left() * scale, y + b.top() * scale,
-                                                                            b.width() * scale, b.height() * scale)});
-                }
-            }
+            place(glyphs.glyphs[at], codes[size_t(order[size_t(k - i)])]);
         }
         if (span) {
             show.end();
@@ -270,12 +364,11 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     }
     show.end();
     if (underline && any) {
-        const QByteArray post = face.table("post");
         const qreal scale = size / face.unitsPerEm();
-        // The table gives the line's top; its middle is where FreeType, and so Qt, draws it.
-        qreal thickness = bigEndian16(post, 10) * scale;
-        qreal position = -bigEndian16(post, 8) * scale + thickness / 2;
-        if (post.isEmpty() || thickness <= 0) {
+        // The font gives the line's top; its middle is where FreeType, and so Qt, draws it.
+        qreal thickness = face.underlineThickness() * scale;
+        qreal position = face.underlineTop() * scale + thickness / 2;
+        if (thickness <= 0) {
             position = size / 10;
             thickness = size / 20;
         }

@@ -18,8 +18,13 @@ public:
     // `underline` says per FontRole whether its runs are underlined.
     PageContentWriter(PdfFontSet& fonts, const std::array<bool, kFontRoles>& underline);
 
-    // The content of a page of the given height in points.
-    QByteArray content(const Page& page, qreal pageHeight);
+    // The content of a page of the given height in points; valid until the next call. With a
+    // `pageNumberForm` object, the page's number is that form, drawn as /PN.
+    const pdf::Bytes& content(const Page& page, qreal pageHeight, int pageNumberForm = 0);
+    // Resources entries for the external objects the last content drew ("/PN 12 0 R /Im1 8 0 R").
+    const QByteArray& xobjects() const { return xobjects_; }
+    // What draws `run` alone, in the coordinates of a page's text (a form's content).
+    const pdf::Bytes& runContent(const TextRun& run);
 
 private:
     struct Underline {
@@ -29,15 +34,19 @@ private:
     };
     struct Picture {
         QByteArray name;
+        int object;
         QRectF box; // device units
     };
+    void writeText(const QList<TextRun>& runs);
     void writeRun(const TextRun& run);
-    void writeGlyphs(const TextRun& run, const GlyphRun& glyphs, QPointF origin, const std::vector<quint32>& starts);
+    void writeGlyphs(const TextRun& run, const GlyphRun& glyphs, QPointF origin, const std::vector<quint32>* starts,
+                     quint32 textEnd);
     void selectFont(PdfFont& font, qreal size);
 
     PdfFontSet& fonts_;
     std::array<bool, kFontRoles> underline_;
-    QByteArray out_;
+    pdf::Bytes out_;
+    QByteArray xobjects_;
     PdfFont* currentFont_ = nullptr;
     qreal currentSize_ = 0;
     std::vector<Underline> underlines_;

@@ -18,20 +18,38 @@ std::array<bool, kFontRoles> underlined(const std::array<FontSpec, kFontRoles>& 
 } // namespace
 
 PdfDocumentWriter::PdfDocumentWriter(QIODevice* device, const DocumentDescription& document)
-    : pdf_(device), paper_(wholePoints(document.paper)), fonts_(pdf_), content_(fonts_, underlined(document.fonts)) {
+    : pdf_(device), paper_(wholePoints(document.paper)), pageNumberRun_(document.pageNumberRun), fonts_(pdf_),
+      content_(fonts_, underlined(document.fonts)) {
     pdf_.start(document.title, QStringLiteral("Orvanel Zendrik"), document.created);
 }
 
 PdfDocumentWriter::~PdfDocumentWriter() = default;
 
 bool PdfDocumentWriter::addPage(const PreparedPage& page) {
-    pdf_.addPage(paper_, content_.content(page, paper_.height()));
+    // A number that waits for the page count is a form of its own, written at the end.
+    const int form = page.pageNumberPending && pageNumberRun_ ? pdf_.reserveObject() : 0;
+    if (form > 0)
+        pageNumberForms_.emplace_back(page.number, form);
+    const pdf::Bytes& content = content_.content(page, paper_.height(), form);
+    pdf_.addPage(paper_, QByteArrayView(content.data(), qsizetype(content.size())), content_.xobjects());
     return !pdf_.failed();
 }
 
 bool PdfDocumentWriter::finish() {
+    const int count = pdf_.pageCount();
+    QByteArray form = "/Type /XObject /Subtype /Form /BBox [0 0 ";
+    pdf::appendReal(form, paper_.width() * PrintResolutionDevice::kDpi / 72);
+    form.append(' ');
+    pdf::appendReal(form, paper_.height() * PrintResolutionDevice::kDpi / 72);
+    form.append("] /Resources 4 0 R");
+    for (const auto& [number, object] : pageNumberForms_) {
+        const pdf::Bytes& content = content_.runContent(pageNumberRun_(number, count));
+        pdf_.writeStream(object, form, QByteArrayView(content.data(), qsizetype(content.size())), true);
+        if (pdf_.failed())
+            return false;
+    }
     fonts_.writeFonts();
-    pdf_.finish(fonts_.resources());
+    pdf_.finish(fonts_.fonts(), fonts_.images());
     return !pdf_.failed();
 }
 

@@ -12,7 +12,9 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace zendrik {
 
@@ -26,6 +28,9 @@ struct DocumentDescription {
     QDateTime created;
     QSizeF paper; // points, orientation applied
     std::array<FontSpec, kFontRoles> fonts;
+    // "Page N of M" for page `number` of `count`, for pages laid out before M was known
+    // (Page::pageNumberPending): called once the last page is written.
+    std::function<TextRun(int number, int count)> pageNumberRun;
 };
 
 class PdfDocumentWriter {
@@ -41,6 +46,8 @@ public:
 private:
     PdfWriter pdf_;
     QSizeF paper_;
+    std::function<TextRun(int, int)> pageNumberRun_;
+    std::vector<std::pair<int, int>> pageNumberForms_; // page, form object
     PdfFontSet fonts_;
     PageContentWriter content_;
 };

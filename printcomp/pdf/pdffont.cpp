@@ -62,6 +62,7 @@ PdfFont::PdfFont(std::shared_ptr<const FontFace> face, int objectNumber, int ind
     advances_.push_back(0);
     widths_.push_back(0);
     text_.emplace_back();
+    singles_.push_back(0);
     codes_.resize(1, 0);
 }
 
@@ -77,6 +78,7 @@ quint16 PdfFont::addGlyph(quint32 glyph) {
     advances_.push_back(units);
     widths_.push_back(int(std::lround(units * 1000.0 / unitsPerEm_)));
     text_.emplace_back();
+    singles_.push_back(0);
     return code;
 }
 
@@ -84,8 +86,11 @@ bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text
     order.resize(size_t(count));
     const auto assign = [&](quint16 code, QStringView share) {
         QString& known = text_[code];
-        if (known.isNull())
+        if (known.isNull()) {
             known = share.toString();
+            if (known.size() == 1 && !known.at(0).isSurrogate())
+                singles_[code] = known.at(0).unicode();
+        }
         return !share.isEmpty() && known == share;
     };
     if (count == 1) {
@@ -310,6 +315,7 @@ const PdfImage* PdfFontSet::imageFor(const FontFace& face, quint32 glyph) {
                          QByteArray::number(maskObject) + " 0 R",
                      rgb, true);
     image->resourceName = "Im" + QByteArray::number(imageObjects_.size() + 1);
+    image->objectNumber = imageObject;
     imageObjects_.emplace_back(image->resourceName, imageObject);
     images_.insert(key, image);
     return image.get();
@@ -320,22 +326,25 @@ void PdfFontSet::writeFonts() const {
         font->write(pdf_);
 }
 
-QByteArray PdfFontSet::resources() const {
-    QByteArray dict = "<< /ProcSet [/PDF /Text /ImageC] /Font <<";
+QByteArray PdfFontSet::fonts() const {
+    QByteArray dict = "<<";
     for (const auto& font : fonts_) {
         dict.append(" /" + font->resourceName() + ' ');
         pdf::appendInt(dict, font->objectNumber());
         dict.append(" 0 R");
     }
     dict.append(" >>");
-    if (!imageObjects_.empty()) {
-        dict.append(" /XObject <<");
-        for (const auto& [name, object] : imageObjects_) {
-            dict.append(" /" + name + ' ');
-            pdf::appendInt(dict, object);
-            dict.append(" 0 R");
-        }
-        dict.append(" >>");
+    return dict;
+}
+
+QByteArray PdfFontSet::images() const {
+    if (imageObjects_.empty())
+        return {};
+    QByteArray dict = "<<";
+    for (const auto& [name, object] : imageObjects_) {
+        dict.append(" /" + name + ' ');
+        pdf::appendInt(dict, object);
+        dict.append(" 0 R");
     }
     dict.append(" >>");
     return dict;

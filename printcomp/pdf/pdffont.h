@@ -34,6 +34,13 @@ public:
     // it cannot (a glyph stands for other text elsewhere, or for no character of its own), and the
     // text must be given with the glyphs.
     bool mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order);
+    // mapCluster for one glyph standing for one character of the Basic Multilingual Plane.
+    bool mapCharacter(quint16 code, char16_t c) {
+        if (c != 0 && singles_[code] == c)
+            return true;
+        std::vector<int> order;
+        return mapCluster(&code, 1, QStringView(&c, 1), order);
+    }
 
     const FontFace& face() const { return *face_; }
     int objectNumber() const { return object_; }
@@ -48,11 +55,12 @@ private:
 
     std::shared_ptr<const FontFace> face_;
     int unitsPerEm_;
-    std::vector<quint16> codes_;  // by glyph number of the face; 0: not used yet (but glyph 0)
-    std::vector<quint32> glyphs_; // by code; code 0 is the face's glyph 0
-    std::vector<int> advances_;   // by code, font units
-    std::vector<int> widths_;     // by code, thousandths of the size
-    std::vector<QString> text_;   // by code; null while no text is known
+    std::vector<quint16> codes_;    // by glyph number of the face; 0: not used yet (but glyph 0)
+    std::vector<quint32> glyphs_;   // by code; code 0 is the face's glyph 0
+    std::vector<int> advances_;     // by code, font units
+    std::vector<int> widths_;       // by code, thousandths of the size
+    std::vector<QString> text_;     // by code; null while no text is known
+    std::vector<char16_t> singles_; // by code: the one character it stands for, or 0
     int object_;
     QByteArray resourceName_;
     QByteArray baseName_;
@@ -61,6 +69,7 @@ private:
 // A colour bitmap glyph as an image of the document.
 struct PdfImage {
     QByteArray resourceName;
+    int objectNumber = 0;
     QRectF box; // font units from the glyph's origin, y downwards
 };
 
@@ -72,9 +81,10 @@ public:
     PdfFont& fontFor(const std::shared_ptr<const FontFace>& face);
     // The picture of a bitmap glyph, written into the document on first use; null when it has none.
     const PdfImage* imageFor(const FontFace& face, quint32 glyph);
-    // Writes every font; then resources() names them and the images for the pages.
+    // Writes every font; then fonts() and images() name them and the images, as dictionaries.
     void writeFonts() const;
-    QByteArray resources() const;
+    QByteArray fonts() const;
+    QByteArray images() const;
 
 private:
     PdfWriter& pdf_;

@@ -7,70 +7,47 @@
 #include <charconv>
 #include <cmath>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace zendrik {
 
 namespace pdf {
 
-void appendInt(QByteArray& out, long long value) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, r.ptr - buf);
+void Bytes::reallocate(size_t needed) {
+    const size_t capacity = std::max(needed, std::max<size_t>(4096, capacity_ * 2));
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    if (size_ > 0)
+        std::memcpy(bigger.get(), data_.get(), size_);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
 }
 
-void appendReal(QByteArray& out, double value) {
+size_t realText(char* buf, double value) {
     const double thousandths = std::round(value * 1000);
-    if (!std::isfinite(thousandths)) {
-        out.append('0');
-        return;
+    if (!std::isfinite(thousandths) || std::abs(thousandths) > 9e18) {
+        buf[0] = '0';
+        return 1;
     }
     const long long whole = static_cast<long long>(thousandths);
-    if (whole % 1000 == 0) {
-        appendInt(out, whole / 1000);
-        return;
-    }
+    if (whole % 1000 == 0)
+        return size_t(std::to_chars(buf, buf + 40, whole / 1000).ptr - buf);
+    char* at = buf;
     if (whole < 0)
-        out.append('-');
+        *at++ = '-';
     const long long magnitude = whole < 0 ? -whole : whole;
-    appendInt(out, magnitude / 1000);
-    out.append('.');
+    at = std::to_chars(at, buf + 40, magnitude / 1000).ptr;
+    *at++ = '.';
     long long fraction = magnitude % 1000;
     int digits = 3;
     while (fraction % 10 == 0) {
         fraction /= 10;
         --digits;
     }
-    char buf[4];
     for (int i = digits - 1; i >= 0; --i) {
-        buf[i] = char('0' + fraction % 10);
+        at[i] = char('0' + fraction % 10);
         fraction /= 10;
     }
-    out.append(buf, digits);
-}
-
-void appendReals(QByteArray& out, std::initializer_list<double> values) {
-    bool first = true;
-    for (const double v : values) {
-        if (!first)
-            out.append(' ');
-        appendReal(out, v);
-        first = false;
-    }
-}
-
-void appendHex4(QByteArray& out, unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    const char buf[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
-                         digits[value & 15]};
-    out.append(buf, 4);
-}
-
-void appendTextString(QByteArray& out, const QString& text) {
-    out.append("<FEFF");
-    for (const QChar c : text)
-        appendHex4(out, c.unicode());
-    out.append('>');
+    return size_t(at + digits - buf);
 }
 
 } // namespace pdf
@@ -80,7 +57,8 @@ constexpr qsizetype kFlushSize = 1 << 18;
 constexpr int kCatalog = 1;
 constexpr int kPageTree = 2;
 constexpr int kInfo = 3;
-constexpr int kResources = 4;
+constexpr int kResources = PdfWriter::kResourcesObject;
+constexpr int kFonts = PdfWriter::kFontsObject;
 
 QByteArray pdfDate(const QDateTime& t) {
     const int offset = t.offsetFromUtc();
@@ -91,13 +69,34 @@ QByteArray pdfDate(const QDateTime& t) {
 }
 } // namespace
 
-PdfWriter::PdfWriter(QIODevice* device) : device_(device) {}
+// Streams are compressed whole, with libdeflate: it compresses text pages more than twice as fast
+// as zlib at its fastest level, and a little smaller.
+struct PdfWriter::Deflater {
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(1);
+    ~Deflater() {
+        if (compressor)
+            libdeflate_free_compressor(compressor);
+    }
+    bool pack(QByteArrayView data, QByteArray& out) {
+        if (!compressor)
+            return false;
+        out.resize(qsizetype(libdeflate_zlib_compress_bound(compressor, size_t(data.size()))));
+        const size_t size =
+            libdeflate_zlib_compress(compressor, data.data(), size_t(data.size()), out.data(), size_t(out.size()));
+        out.resize(qsizetype(size));
+        return size > 0;
+    }
+};
+
+PdfWriter::PdfWriter(QIODevice* device) : device_(device), deflater_(std::make_unique<Deflater>()) {}
+
+PdfWriter::~PdfWriter() = default;
 
 void PdfWriter::start(const QString& title, const QString& creator, const QDateTime& created) {
     buffer_.reserve(kFlushSize * 2);
     // The binary comment tells transfer programs that the file is not text.
     buffer_.append("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
-    offsets_.assign(kResources + 1, -1);
+    offsets_.assign(kFonts + 1, -1);
     offsets_[0] = 0;
     QByteArray info = "<< /Title ";
     pdf::appendTextString(info, title);
@@ -131,20 +130,13 @@ void PdfWriter::writeObject(int number, const QByteArray& body) {
     flush(false);
 }
 
-void PdfWriter::writeStream(int number, const QByteArray& dictionary, const QByteArray& data, bool compress) {
-    QByteArray packed;
-    if (compress) {
-        uLongf size = compressBound(uLong(data.size()));
-        packed.resize(qsizetype(size));
-        // Level 1: text pages compress nearly as well as at the default level, several times faster.
-        if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(data.constData()),
-                      uLong(data.size()), Z_BEST_SPEED) == Z_OK) {
-            packed.resize(qsizetype(size));
-        } else {
-            compress = false;
-        }
-    }
-    const QByteArray& body = compress ? packed : data;
+void PdfWriter::writeStream(int number, const QByteArray& dictionary, QByteArrayView data, bool compress) {
+    // A few bytes gain nothing from compression.
+    if (data.size() < 256)
+        compress = false;
+    if (compress && !deflater_->pack(data, packed_))
+        compress = false;
+    const QByteArrayView body = compress ? QByteArrayView(packed_) : data;
     beginObject(number);
     buffer_.append("<< /Length ");
     pdf::appendInt(buffer_, body.size());
@@ -160,7 +152,7 @@ void PdfWriter::writeStream(int number, const QByteArray& dictionary, const QByt
     flush(false);
 }
 
-void PdfWriter::addPage(const QSizeF& size, const QByteArray& content) {
+void PdfWriter::addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects) {
     const int contentObject = reserveObject();
     writeStream(contentObject, QByteArray(), content, true);
     const int page = reserveObject();
@@ -168,15 +160,25 @@ void PdfWriter::addPage(const QSizeF& size, const QByteArray& content) {
     pdf::appendReal(dict, size.width());
     dict.append(' ');
     pdf::appendReal(dict, size.height());
-    dict.append("] /Resources 4 0 R /Contents ");
+    if (xobjects.isEmpty()) {
+        dict.append("] /Resources 4 0 R /Contents ");
+    } else {
+        dict.append("] /Resources << /ProcSet [/PDF /Text /ImageC] /Font 5 0 R /XObject << ");
+        dict.append(xobjects);
+        dict.append(" >> >> /Contents ");
+    }
     pdf::appendInt(dict, contentObject);
     dict.append(" 0 R >>");
     writeObject(page, dict);
     pages_.push_back(page);
 }
 
-void PdfWriter::finish(const QByteArray& resources) {
-    writeObject(kResources, resources);
+void PdfWriter::finish(const QByteArray& fonts, const QByteArray& images) {
+    writeObject(kFonts, fonts);
+    QByteArray resources = "<< /ProcSet [/PDF /Text /ImageC] /Font 5 0 R";
+    if (!images.isEmpty())
+        resources.append(" /XObject " + images);
+    writeObject(kResources, resources + " >>");
     QByteArray tree = "<< /Type /Pages /Count ";
     pdf::appendInt(tree, qint64(pages_.size()));
     tree.append(" /Kids [");

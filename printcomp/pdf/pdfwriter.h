@@ -8,27 +8,88 @@
 #include <QSizeF>
 #include <QString>
 
+#include <charconv>
+#include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 namespace zendrik {
 
-// PDF syntax for numbers and strings, appended to a buffer.
+// PDF syntax for numbers and strings, appended to a buffer (a QByteArray or pdf::Bytes).
 namespace pdf {
-void appendInt(QByteArray& out, long long value);
+
+// A growing buffer for page content, where most writes are a few bytes: appends are inline.
+class Bytes {
+public:
+    void clear() { size_ = 0; }
+    const char* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+    // Room for n more bytes, counted as written: the caller fills them.
+    char* grow(size_t n) {
+        if (size_ + n > capacity_)
+            reallocate(size_ + n);
+        char* at = data_.get() + size_;
+        size_ += n;
+        return at;
+    }
+    void append(const char* bytes, size_t n) { std::memcpy(grow(n), bytes, n); }
+    void append(const char* text) { append(text, std::strlen(text)); }
+    Bytes& operator+=(char c) {
+        *grow(1) = c;
+        return *this;
+    }
+
+private:
+    void reallocate(size_t needed);
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// Writes `value` as appendReal does into buf (at least 40 bytes); returns the length.
+size_t realText(char* buf, double value);
+
+template <typename Out> void appendInt(Out& out, long long value) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, size_t(r.ptr - buf));
+}
 // Up to three decimals, without trailing zeros.
-void appendReal(QByteArray& out, double value);
+template <typename Out> void appendReal(Out& out, double value) {
+    char buf[40];
+    out.append(buf, realText(buf, value));
+}
 // Numbers separated by spaces, as operands.
-void appendReals(QByteArray& out, std::initializer_list<double> values);
+template <typename Out> void appendReals(Out& out, std::initializer_list<double> values) {
+    bool first = true;
+    for (const double v : values) {
+        if (!first)
+            out += ' ';
+        appendReal(out, v);
+        first = false;
+    }
+}
 // A 16-bit value as four hexadecimal digits.
-void appendHex4(QByteArray& out, unsigned value);
+template <typename Out> void appendHex4(Out& out, unsigned value) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const char buf[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
+                         digits[value & 15]};
+    out.append(buf, 4);
+}
 // A text string as UTF-16BE in hexadecimal, readable whatever the script.
-void appendTextString(QByteArray& out, const QString& text);
+template <typename Out> void appendTextString(Out& out, const QString& text) {
+    out.append("<FEFF", 5);
+    for (const QChar c : text)
+        appendHex4(out, c.unicode());
+    out += '>';
+}
 } // namespace pdf
 
 class PdfWriter {
 public:
     explicit PdfWriter(QIODevice* device);
+    ~PdfWriter();
 
     // The file header; reserves the objects every document has.
     void start(const QString& title, const QString& creator, const QDateTime& created);
@@ -37,12 +98,19 @@ public:
     // Writes an object's whole body (a dictionary, an array ...).
     void writeObject(int number, const QByteArray& body);
     // Writes a stream object; `dictionary` holds the entries besides /Length and /Filter.
-    void writeStream(int number, const QByteArray& dictionary, const QByteArray& data, bool compress);
-    // A page of the given size in points, drawn by `content` (compressed here).
-    void addPage(const QSizeF& size, const QByteArray& content);
+    void writeStream(int number, const QByteArray& dictionary, QByteArrayView data, bool compress);
+    // A page of the given size in points, drawn by `content` (compressed here). `xobjects` names
+    // the external objects the page draws ("/Name 12 0 R ..."); without any, the page shares the
+    // document's resources.
+    void addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects = {});
     int pageCount() const { return int(pages_.size()); }
-    // Writes the resources every page shares, the page tree and the trailer, and flushes.
-    void finish(const QByteArray& resources);
+    // The objects every page shares: the fonts (a dictionary) and the resources (fonts, and the
+    // images the pages draw), written at the end.
+    static constexpr int kFontsObject = 5;
+    static constexpr int kResourcesObject = 4;
+    // Writes the fonts' dictionary, the resources every page shares, the page tree and the
+    // trailer, and flushes.
+    void finish(const QByteArray& fonts, const QByteArray& images);
 
     // True once the device refused data; the device's error says why.
     bool failed() const { return failed_; }
@@ -51,7 +119,10 @@ private:
     void beginObject(int number);
     void flush(bool all);
 
+    struct Deflater;
     QIODevice* device_;
+    std::unique_ptr<Deflater> deflater_;
+    QByteArray packed_;
     QByteArray buffer_;
     qint64 flushed_ = 0;
     std::vector<qint64> offsets_; // by object number; -1 while only reserved

@@ -1,6 +1,6 @@
 #include "layoutchecks.h"
 
-#include "layout/pagecount.h"
+#include "layout/parallellines.h"
 
 #include <array>
 #include <string_view>
@@ -35,6 +35,13 @@ QString roleName(FontRole role) {
     return QLatin1String(names[static_cast<size_t>(role)]);
 }
 
+QStringList runsOf(const Page& page) {
+    QStringList runs;
+    for (const TextRun& run : page.runs)
+        runs << QStringLiteral("%1@%2,%3").arg(run.text).arg(run.origin.x()).arg(run.origin.y());
+    return runs;
+}
+
 } // namespace
 
 QString printableCharacters(const QString& text) {
@@ -49,50 +56,46 @@ QString printableCharacters(const QString& text) {
 
 Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
     Laid laid;
+    spec.pageCountPending = spec.pageNumbers;
     laid.spec = spec;
-    if (spec.pageNumbers) {
-        LayoutEngine counting(spec, metrics);
-        StringBodySource source(body);
-        Page page;
-        int count = 0;
-        while (counting.nextPage(source, page))
-            ++count;
-        if (counting.failure()) {
-            laid.error = counting.failure()->message;
-            return laid;
-        }
-        spec.pageCount = count;
-        laid.spec.pageCount = count;
-    }
     LayoutEngine engine(spec, metrics);
     StringBodySource source(body);
+    // Small batches on three threads, so that paragraphs cross batches and finish out of order.
+    ParallelLines lines(source, metrics.fontSet(), engine.bodyWidth(), engine.tabDistance(), 3, 256);
     Page page;
-    while (engine.nextPage(source, page))
+    while (engine.nextPage(lines, page))
         laid.pages.push_back(page);
     laid.error = engine.failure() ? engine.failure()->message : QString();
-    if (laid.error.isEmpty() && spec.pageNumbers && laid.pages.size() != spec.pageCount) {
-        laid.error = QStringLiteral("the counting pass gave %1 pages, the kept pass %2")
-                         .arg(spec.pageCount)
-                         .arg(laid.pages.size());
+    if (!laid.error.isEmpty())
+        return laid;
+    // Lines broken on one thread, as the body is read, must be the same lines.
+    LayoutEngine serial(spec, metrics);
+    StringBodySource again(body);
+    qsizetype index = 0;
+    while (serial.nextPage(again, page)) {
+        if (index >= laid.pages.size() || runsOf(page) != runsOf(laid.pages[index]) ||
+            page.bodyLines != laid.pages[index].bodyLines) {
+            laid.error =
+                QStringLiteral("page %1 differs between lines broken on one thread and on three").arg(page.number);
+            return laid;
+        }
+        ++index;
     }
-    if (laid.error.isEmpty()) {
-        // The component counts pages on several threads from the number of body lines alone: it
-        // must agree with laying them out, line for line.
-        LayoutSpec uncounted = spec;
-        uncounted.pageCount = 0;
-        StringBodySource again(body);
-        const Result<PageCount> counted = countPages(uncounted, again, metrics, 3);
-        qint64 lines = 0;
-        for (const Page& p : laid.pages)
-            lines += p.bodyLines;
-        if (!counted) {
-            laid.error = QStringLiteral("counting failed: %1").arg(counted.failure().message);
-        } else if (counted.value().pages != laid.pages.size() || counted.value().lines != lines) {
-            laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines")
-                             .arg(laid.pages.size())
-                             .arg(lines)
-                             .arg(counted.value().pages)
-                             .arg(counted.value().lines);
+    if (index != laid.pages.size()) {
+        laid.error = QStringLiteral("one thread gives %1 pages, three %2").arg(index).arg(laid.pages.size());
+        return laid;
+    }
+    if (spec.pageNumbers) {
+        // What the writer does once the last page is out: each page gets "Page N of M".
+        const int count = int(laid.pages.size());
+        laid.spec.pageCount = count;
+        for (Page& p : laid.pages) {
+            if (!p.pageNumberPending) {
+                laid.error = QStringLiteral("page %1 does not wait for the page count").arg(p.number);
+                return laid;
+            }
+            p.pageNumberPending = false;
+            p.runs.push_back(engine.pageNumberRun(p.number, count));
         }
     }
     return laid;

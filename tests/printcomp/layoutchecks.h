@@ -15,9 +15,9 @@ struct Laid {
     QString error; // the engine's reason for stopping early (no room, unreadable body)
 };
 
-// Lays out `body` to the end as a job does: when page numbers are on, a counting pass first gives
-// M of "Page N of M" to the pass that is kept. A counting pass that ends with another number of pages
-// than the kept one is reported in `error`.
+// Lays out `body` to the end as a job does: lines broken on several threads, and with page numbers
+// each page's "Page N of M" added once the last page is laid out. Pages that differ from lines
+// broken on one thread as the body is read are reported in `error`.
 Laid layOut(zendrik::LayoutSpec spec, const QString& body, const zendrik::FontMetrics& metrics);
 
 // Empty when the pages keep every promise; otherwise the first one broken, with the page:

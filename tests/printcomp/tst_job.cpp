@@ -1,9 +1,8 @@
 // The job pipeline on its own: layout on one thread, output on another, and every way a job can
-// end early (a fault on either thread, a cancel while counting or writing) leaving nothing behind.
+// end early (a fault on either thread, a cancel while laying out or writing) leaving nothing behind.
 
 #include "job/pipeline.h"
 #include "layout/fontmetrics.h"
-#include "layout/pagecount.h"
 #include "output/pdffile.h"
 #include "pdftools.h"
 
@@ -68,7 +67,7 @@ private slots:
     void faultOnTheLayoutThreadEndsAsInternal();
     void faultOnTheWritingThreadEndsAsInternal();
     void cancelWhileWritingLeavesNothing();
-    void cancelWhileCountingStopsTheCount();
+    void cancelWhileLayingOutStopsReading();
 
 private:
     QStringList folderEntries() const {
@@ -146,7 +145,7 @@ void TestJob::cancelWhileWritingLeavesNothing() {
     QCOMPARE(folderEntries(), QStringList{});
 }
 
-void TestJob::cancelWhileCountingStopsTheCount() {
+void TestJob::cancelWhileLayingOutStopsReading() {
     std::stop_source cancel;
     int reads = 0;
     ScriptedBody body(50000, [&](int read) {
@@ -154,12 +153,15 @@ void TestJob::cancelWhileCountingStopsTheCount() {
         if (read == 10)
             cancel.request_stop();
     });
-    QtFontMetrics metrics(fonts_);
-    const Result<PageCount> count = countPages(spec_, body, metrics, 2, cancel.get_token());
-    QVERIFY(!count);
-    QCOMPARE(count.failure().code, ErrorCode::Cancelled);
-    // Counting stops at the end of the batch under way, long before the end of the body.
+    spec_.pageNumbers = true;
+    spec_.pageCountPending = true;
+    PdfFileTarget target(dir_->path(), QString());
+    const Result<OutputResult> done = run(body, target, cancel.get_token());
+    QVERIFY(!done);
+    QCOMPARE(done.failure().code, ErrorCode::Cancelled);
+    // The lines broken ahead of the pages are a few batches: reading stops long before the end.
     QVERIFY2(reads < 5000, qPrintable(QString::number(reads)));
+    QCOMPARE(folderEntries(), QStringList{});
 }
 
 QTEST_MAIN(TestJob)

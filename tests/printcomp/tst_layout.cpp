@@ -1,12 +1,15 @@
 // The layout engine on its pages, without painting.
 
 #include "layout/layout.h"
+#include "layout/shaping.h"
 
 #include <zendrik/papers.h>
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QTest>
+
+#include <hb.h>
 
 using namespace zendrik;
 
@@ -105,6 +108,8 @@ private slots:
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
+    void plainTextShapesAsHarfBuzzShapesEachWord_data();
+    void plainTextShapesAsHarfBuzzShapesEachWord();
 
 private:
     QtFontMetrics metrics_{dejaVuFonts()};
@@ -411,6 +416,81 @@ void TestLayout::complexScriptsKeepEveryCharacter() {
     joined.remove(u' ');
     expected.remove(u' ');
     QCOMPARE(joined, expected);
+}
+
+// Text no layout lookup acts on is shaped from the font's tables and a kerning table filled as
+// it goes: the glyphs must be HarfBuzz's own, the first time and from the table.
+void TestLayout::plainTextShapesAsHarfBuzzShapesEachWord_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("text");
+    const QString latin =
+        QStringLiteral("AVATAR To Wa Ye. office affluent fjord \u201Cquoted\u201D L'Tyr 1/2 caf\u00E9 "
+                       "\u00C6sop \u2014 P.S. VAT, 12:30 x-ray (Yes) \u00AB\u00A0T\u00A0\u00BB");
+    QTest::newRow("Latin, DejaVu Serif") << "DejaVu Serif" << latin;
+    QTest::newRow("Latin, Liberation Sans") << "Liberation Sans" << latin;
+    QTest::newRow("Latin, Noto Sans") << "Noto Sans" << latin;
+    QTest::newRow("combining marks") << "DejaVu Sans" << QStringLiteral("e\u0301te\u0301 a\u0300 la n\u0303o V\u0301A");
+    QTest::newRow("Greek and Cyrillic") << "DejaVu Sans"
+                                        << QStringLiteral(
+                                               "\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC \u0386\u03A5 "
+                                               "\u0421\u044A\u0435\u0448\u044C \u0422\u0410 \u0423\u0432");
+    QTest::newRow("Han without spaces") << "Noto Serif CJK SC"
+                                        << QStringLiteral("\u4E2D\u6587\u6587\u672C\u6CA1\u6709\u7A7A\u683C\uFF0C"
+                                                          "\u300C\u5F15\u53F7\u300D\u3002");
+}
+
+void TestLayout::plainTextShapesAsHarfBuzzShapesEachWord() {
+    QFETCH(QString, family);
+    QFETCH(QString, text);
+    std::array<FontSpec, kFontRoles> specs = dejaVuFonts();
+    specs[size_t(FontRole::Body)] = FontSpec{family, 11};
+    const FontSet fonts(specs);
+    const FontFace& face = *fonts.primary(FontRole::Body);
+    const double scale = fonts.pointSize(FontRole::Body) / face.unitsPerEm();
+    std::vector<ShapedGlyph> expected;
+    hb_buffer_t* buffer = hb_buffer_create();
+    for (qsizetype w = 0, n = text.size(); w < n;) {
+        qsizetype e = w;
+        while (e < n && text.at(e) != u' ')
+            ++e;
+        while (e < n && text.at(e) == u' ')
+            ++e;
+        hb_buffer_reset(buffer);
+        hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text.utf16()) + w, int(e - w), 0, int(e - w));
+        hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+        hb_buffer_guess_segment_properties(buffer);
+        hb_shape(face.hbFont(), buffer, nullptr, 0);
+        unsigned count = 0;
+        const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+        const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+        for (unsigned g = 0; g < count; ++g) {
+            expected.push_back(ShapedGlyph{info[g].codepoint, quint32(w + info[g].cluster),
+                                           float(pos[g].x_advance * scale), float(pos[g].x_offset * scale),
+                                           float(pos[g].y_offset * scale), &face});
+        }
+        w = e;
+    }
+    hb_buffer_destroy(buffer);
+    for (int pass = 1; pass <= 2; ++pass) {
+        const ShapedText shaped = shapeText(fonts, FontRole::Body, text);
+        QCOMPARE(shaped.glyphs.size(), expected.size());
+        for (size_t g = 0; g < expected.size(); ++g) {
+            const ShapedGlyph& got = shaped.glyphs[g];
+            const ShapedGlyph& want = expected[g];
+            QVERIFY2(got.face == &face && got.id == want.id && got.cluster == want.cluster &&
+                         qAbs(got.advance - want.advance) < 1e-4 && qAbs(got.xOffset - want.xOffset) < 1e-4 &&
+                         qAbs(got.yOffset - want.yOffset) < 1e-4,
+                     qPrintable(QStringLiteral("pass %1, glyph %2 (character %3): glyph %4 advance %5, HarfBuzz: "
+                                               "glyph %6 advance %7")
+                                    .arg(pass)
+                                    .arg(g)
+                                    .arg(want.cluster)
+                                    .arg(got.id)
+                                    .arg(got.advance)
+                                    .arg(want.id)
+                                    .arg(want.advance)));
+        }
+    }
 }
 
 QTEST_MAIN(TestLayout)

@@ -201,7 +201,7 @@ void TestPdfOutput::outlinesSurviveTheBuiltFont() {
 void TestPdfOutput::crossReferencesPointAtTheirObjects() {
     // Megabytes, so that the writer's buffer is flushed many times over.
     QString text;
-    for (int i = 0; i < 150000; ++i)
+    for (int i = 0; i < 200000; ++i)
         text += QStringLiteral("w%1%2 ").arg(i, 0, 36).arg(QChar(u'a' + (i * 7) % 26));
     const QString path = print(QStringLiteral("Cross references"), text, QString(), true);
     QVERIFY2(QFileInfo(path).size() > 1024 * 1024, qPrintable(QString::number(QFileInfo(path).size())));
