@@ -5,7 +5,8 @@ Kinds:
   prose       real prose with a natural vocabulary: the plain-text documents Debian packages ship
               (/usr/share/common-licenses, and README, NEWS and *.txt files under /usr/share/doc,
               compressed or not), their paragraphs joined and repeated in a shuffled order to the
-              size; lines that are not prose (fewer than half letters, under 20 characters) dropped.
+              size; paragraphs that are not prose (fewer than half letters, under 20 characters, or
+              terminal escapes and NUL bytes of formatted manuals) dropped.
   dictionary  words drawn evenly from Debian's wamerican dictionary (/usr/share/dict/american-english)
               in sentences of 6 to 24 words and paragraphs of 2 to 9 sentences.
   mixed       the prose corpus with every fifth paragraph from the per-script texts of the text-layer
@@ -18,6 +19,7 @@ import glob
 import gzip
 import os
 import random
+import re
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -34,6 +36,10 @@ LONG = ("internationalization characteristically incomprehensibilities counterre
         "electroencephalographically pneumonoultramicroscopicsilicovolcanoconiosis "
         "https://example.org/a/very/long/path/to/a/document/that/never/ends/index.html "
         "antidisestablishmentarianism floccinaucinihilipilification").split()
+
+
+# Terminal escapes and NUL bytes of formatted manuals: not prose, and a NUL makes the file binary.
+CONTROL = re.compile("[\x00-\x08\x0b-\x1f\x7f]")
 
 
 def read_text(path):
@@ -56,7 +62,7 @@ def prose_paragraphs():
         for block in read_text(path).split("\n\n"):
             line = " ".join(block.split())
             letters = sum(c.isalpha() for c in line)
-            if len(line) >= 20 and letters * 2 >= len(line):
+            if len(line) >= 20 and letters * 2 >= len(line) and not CONTROL.search(line):
                 paragraphs.append(line)
     return paragraphs
 
