@@ -13,6 +13,12 @@ namespace zendrik {
 enum class FontRole { Title = 0, Body = 1, Header = 2, Footer = 3 };
 inline constexpr int kFontRoles = 4;
 
+// The font sizes a font object takes, in points. Below the least, Qt's font engines give
+// rounded or zero metrics (nothing below 0.05 pt has any height at all); above the most, Qt's
+// glyph sizes overflow.
+inline constexpr double kMinPointSize = 1.0;
+inline constexpr double kMaxPointSize = 1638.0;
+
 struct Settings {
     QString docTitle;
     QString docText;

@@ -16,6 +16,9 @@ namespace {
 constexpr qsizetype kMaxCarry = 4096;
 constexpr qreal kBorderPadding = 4.0;
 constexpr qreal kEpsilon = 1e-6;
+// The least distance between body baselines: every page loop advances by it, so a page holds a
+// bounded number of lines whatever the font reports.
+constexpr qreal kMinLineStep = 0.5;
 
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
@@ -264,6 +267,13 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
                                      .arg(m.top())
                                      .arg(m.right())
                                      .arg(m.bottom()));
+        return;
+    }
+    const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
+    if (!(step >= kMinLineStep) || !std::isfinite(step)) {
+        roomFailure_ = noRoomFor(QStringLiteral("The body font's lines are %1 points apart; they need at least %2.")
+                                     .arg(step)
+                                     .arg(kMinLineStep));
         return;
     }
     if (content_.width() < minWidth || content_.height() <= 0) {

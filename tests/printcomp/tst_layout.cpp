@@ -1,6 +1,7 @@
 // The layout engine on its pages, without painting.
 
 #include "layout/layout.h"
+#include "layout/pagecount.h"
 
 #include <zendrik/papers.h>
 
@@ -102,6 +103,7 @@ private slots:
     void emptyBodyGivesOnePage();
     void noRoomForTheBody_data();
     void noRoomForTheBody();
+    void linesWithoutHeightAreRefused();
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
@@ -367,6 +369,21 @@ void TestLayout::noRoomForTheBody() {
     const Laid r = layOut(spec, sampleText(3), metrics_);
     QVERIFY(r.pages.isEmpty());
     QVERIFY2(r.error.contains(QStringLiteral("no room")), qPrintable(r.error));
+}
+
+// Fonts far below what the font engine can measure give lines of no height: a page would never
+// fill, so neither counting nor layout may start.
+void TestLayout::linesWithoutHeightAreRefused() {
+    const QtFontMetrics tiny(dejaVuFonts(1e-9));
+    LayoutSpec spec = a4Spec();
+    spec.pageNumbers = true;
+    const Laid r = layOut(spec, sampleText(3), tiny);
+    QVERIFY(r.pages.isEmpty());
+    QVERIFY2(r.error.contains(QStringLiteral("lines are 0 points apart")), qPrintable(r.error));
+    StringBodySource body(sampleText(3));
+    const Result<PageCount> count = countPages(spec, body, tiny, 2, {});
+    QVERIFY(!count);
+    QCOMPARE(count.failure().code, ErrorCode::NoRoomForBody);
 }
 
 void TestLayout::rightToLeftLinesAreRightAligned() {
