@@ -7,10 +7,16 @@
 
 #include <zendrik/zendrikglobal.h>
 
+#include <QDir>
+#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace zendrik {
 
@@ -19,16 +25,18 @@ namespace {
 struct Document {
     DocumentParts parts;
     std::unique_ptr<BodySource> body;
+    std::optional<DocumentReader::Stamp> stamp; // a file's
+    QString name;                               // a file's, as messages give it
 };
 
-Result<Document> openDocument(const Settings& s) {
-    Document doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr};
+Result<Document> openDocument(const Settings& s, std::stop_token stop) {
+    Document doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr, std::nullopt, {}};
     if (s.docFile.isEmpty()) {
         doc.body = std::make_unique<StringBodySource>(s.docText);
         return doc;
     }
     auto reader = std::make_unique<DocumentReader>();
-    if (Status opened = reader->open(s.docFile); !opened)
+    if (Status opened = reader->open(s.docFile, std::move(stop)); !opened)
         return opened.failure();
     if (s.docFileAllData) {
         Result<DocumentParts> parts = reader->readMarks();
@@ -36,8 +44,51 @@ Result<Document> openDocument(const Settings& s) {
             return parts.failure();
         doc.parts = *parts;
     }
+    doc.stamp = reader->stamp();
+    doc.name = reader->describe();
     doc.body = std::move(reader);
     return doc;
+}
+
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+};
+
+// The regular file a job's PDF goes to, if it goes to one that exists.
+std::optional<FileIdentity> outputFile(const PreparedJob& prepared) {
+    struct stat info {};
+    if (prepared.job.pdfDescriptor) {
+        if (::fstat(prepared.job.pdfDescriptor->get(), &info) != 0)
+            return std::nullopt;
+    } else if (prepared.pdfPath.path.isEmpty() ||
+               ::stat(QFile::encodeName(prepared.pdfPath.path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+Status resolveOutput(PreparedJob& prepared) {
+    const JobSnapshot& job = prepared.job;
+    if (!prepared.toPdf || job.exactPdfPath.isEmpty())
+        return {};
+    if (job.pdfDescriptor) {
+        if (job.pdfDescriptor->valid())
+            return {};
+        const QString name = processDescriptor(job.exactPdfPath) == 1 ? QStringLiteral("standard output")
+                                                                      : QStringLiteral("\"%1\"").arg(job.exactPdfPath);
+        const QString reason = job.pdfDescriptorError == EBADF
+                                   ? QStringLiteral("it is closed")
+                                   : QString::fromLocal8Bit(std::strerror(job.pdfDescriptorError));
+        return Failure{ErrorCode::OutputFailed, QStringLiteral("Cannot write the PDF to %1: %2").arg(name, reason)};
+    }
+    Result<ResolvedPdfPath> resolved = resolvePdfPath(job.exactPdfPath);
+    if (!resolved)
+        return resolved.failure();
+    prepared.pdfPath = *resolved;
+    return {};
 }
 
 LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QString& dateText) {
@@ -58,6 +109,15 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
 
 } // namespace
 
+void holdPdfDescriptor(JobSnapshot& job) {
+    const std::optional<int> descriptor = processDescriptor(job.exactPdfPath);
+    if (!descriptor)
+        return;
+    auto held = std::make_shared<FileDescriptor>(duplicateDescriptor(*descriptor));
+    job.pdfDescriptorError = held->valid() ? 0 : errno;
+    job.pdfDescriptor = std::move(held);
+}
+
 Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started, std::stop_token stop) {
     PreparedJob prepared;
     prepared.job = job;
@@ -66,13 +126,21 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
     prepared.toPdf = prepared.printer == QLatin1String(kSaveAsPdfPrinter);
     if (!prepared.toPdf) {
         // Ask before laying out a document nobody will take; the answer is the spooler's own.
-        if (Status known = cups::checkDestination(prepared.printer); !known)
+        if (Status known = cups::checkDestination(prepared.printer, stop); !known)
             return known.failure();
     }
+    if (Status output = resolveOutput(prepared); !output)
+        return output.failure();
 
-    Result<Document> doc = openDocument(s);
+    Result<Document> doc = openDocument(s, stop);
     if (!doc)
         return doc.failure();
+    if (const std::optional<FileIdentity> out = outputFile(prepared);
+        out && doc->stamp && out->device == doc->stamp->device && out->inode == doc->stamp->inode) {
+        return Failure{ErrorCode::OutputFailed,
+                       QStringLiteral("Cannot write the PDF file \"%1\": it is %2, which would be lost")
+                           .arg(QDir::toNativeSeparators(job.exactPdfPath), doc->name)};
+    }
     prepared.spec = layoutSpec(s, doc->parts, QLocale::system().toString(started, QLocale::ShortFormat));
 
     QtFontMetrics metrics(s.fonts);
@@ -81,15 +149,25 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
         return *roomCheck.roomFailure();
     if (s.printPageNumbers) {
         // "Page N of M" needs M before page 1: a counting pass (on every core, nothing else runs
-        // yet), then the body is read again for the real one.
+        // yet), then the body is read again for the real one, which must be the same text.
+        if (!s.docFile.isEmpty() && !doc->stamp) {
+            return Failure{ErrorCode::DocumentUnreadable,
+                           QStringLiteral("Cannot read %1 twice, as \"Page N of M\" needs: it is not a regular file")
+                               .arg(doc->name)};
+        }
         const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
         Result<PageCount> count = countPages(prepared.spec, *doc->body, metrics, cores, stop);
         if (!count)
             return count.failure();
         prepared.spec.pageCount = count->pages;
-        doc = openDocument(s);
+        const std::optional<DocumentReader::Stamp> counted = doc->stamp;
+        doc = openDocument(s, stop);
         if (!doc)
             return doc.failure();
+        if (doc->stamp != counted) {
+            return Failure{ErrorCode::DocumentUnreadable,
+                           QStringLiteral("Cannot read %1: it changed while it was being printed").arg(doc->name)};
+        }
     }
     if (stop.stop_requested())
         return cancelledFailure();
