@@ -248,7 +248,12 @@ Result<OutputResult> PdfFileTarget::commitReplacing() {
     const QString& path = exactPath_;
     QString from;
     if (unnamed_) {
-        // Named beside the target first, then moved over it in one step.
+        // A new file gets its name in one step, with no other name ever seen.
+        if (const int error = link(path); error == 0)
+            return OutputResult{path, 0, {}};
+        else if (error != EEXIST)
+            return cannotWrite(path, systemReason(error));
+        // An existing one: named beside it first, then moved over it in one step.
         Result<QString> named = linkHidden();
         if (!named)
             return named.failure();
