@@ -39,6 +39,8 @@ if(TARGET ZendrikDemo)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${CMAKE_SOURCE_DIR}/resources/printer-icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME zendrik-demo.png)
+    # Read by the application from its own folder: it sets no font rules for other programs.
+    install(FILES ${CMAKE_SOURCE_DIR}/packaging/zendrik-demo-fonts.conf DESTINATION ${ZENDRIK_APP_DIR})
 endif()
 
 set(CPACK_PACKAGE_NAME zendrik-demo)
@@ -50,6 +52,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # Runtime dependencies from the linked libraries (Qt, libcups), plus the platform plugin's needs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups, fonts-wine")
+# The windows' fonts: Wine's Tahoma, and the stand-ins packaging/zendrik-demo-fonts.conf names.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-wine, fonts-comic-neue, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 include(CPack)

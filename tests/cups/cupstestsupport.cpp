@@ -96,16 +96,29 @@ QMap<QString, QString> Server::jobAttributes(int jobId) const {
 }
 
 QList<int> Server::jobsNamed(const QString& jobName, bool* ok) const {
-    const Run r =
-        run(QStringLiteral("ipptool"),
-            {QStringLiteral("-tv"), QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
-    *ok = r.exitCode == 0;
+    // The scheduler answers at most 500 jobs at a time: page through them all.
+    constexpr int kPage = 500;
     QList<int> ids;
-    for (const auto& g : ipptoolGroups(r.out)) {
-        if (g.value(QStringLiteral("job-name")) == jobName)
-            ids << g.value(QStringLiteral("job-id")).toInt();
+    *ok = true;
+    for (int first = 1;; first += kPage) {
+        const Run r = run(QStringLiteral("ipptool"),
+                          {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("first=%1").arg(first),
+                           QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
+        if (r.exitCode != 0) {
+            *ok = false;
+            return ids;
+        }
+        int listed = 0;
+        for (const auto& g : ipptoolGroups(r.out)) {
+            if (!g.contains(QStringLiteral("job-id")))
+                continue;
+            ++listed;
+            if (g.value(QStringLiteral("job-name")) == jobName)
+                ids << g.value(QStringLiteral("job-id")).toInt();
+        }
+        if (listed < kPage)
+            return ids;
     }
-    return ids;
 }
 
 PrivateServer::PrivateServer(const QString& dir) {

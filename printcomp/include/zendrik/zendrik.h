@@ -162,7 +162,8 @@ public:
     // document file (by any name) is refused.
     QString outputFileName() const;
     void setOutputFileName(const QString& path);
-    // The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
+    // The PDF file the last completed job wrote; empty when that job went to a printer, and before
+    // the first one.
     QString lastOutputPath() const;
     // The CUPS job id of the last completed job on a printer (lp reports it as "QUEUE-ID"); 0
     // after a "Save as PDF" job or before any job.
