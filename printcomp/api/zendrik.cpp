@@ -57,6 +57,7 @@ public:
     QString lastNotice;
     qint32 lastJobId = 0;
     qint32 pageCount = 0;
+    qint64 lastBoxed = 0;
     std::shared_ptr<EventGate> gate;
     JobQueue jobs;
     int pending = 0;
@@ -90,6 +91,7 @@ private:
         lastPdfPath = outcome.value().path;
         lastNotice = outcome.value().notice;
         lastJobId = outcome.value().jobId;
+        lastBoxed = outcome.value().boxedCharacters;
         emit q.PrintComplete();
     }
 };
@@ -417,6 +419,10 @@ qint32 Zendrik::lastJobId() const {
 
 qint32 Zendrik::pageCount() const {
     return d->pageCount;
+}
+
+qint64 Zendrik::lastBoxedCharacters() const {
+    return d->lastBoxed;
 }
 
 } // namespace zendrik

@@ -39,7 +39,7 @@ Result<OutputResult> writeDocument(OutputTarget& target, const QString& title, i
         return begun.failure();
     for (int n = 1; n <= pages; ++n) {
         PreparedPage page;
-        page.page.number = n;
+        page.number = n;
         if (Status written = target.page(page); !written) {
             target.abort();
             return written.failure();

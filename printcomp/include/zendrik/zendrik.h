@@ -174,6 +174,9 @@ public:
     // What the user of the last completed job should still be told (for example that the queue is
     // stopped and the job waits in it); empty when nothing.
     QString lastNotice() const;
+    // How many characters the last completed job printed as hollow boxes, because no installed
+    // font has them (0 when every character had a glyph, and before the first job).
+    qint64 lastBoxedCharacters() const;
 
     // Jobs queued or running on this component.
     int pendingJobs() const;
