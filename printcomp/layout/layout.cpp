@@ -308,6 +308,19 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
                                      .arg(m.bottom()));
         return;
     }
+    // A font past what the font engine can measure (its metrics overflow) gives no usable lines.
+    for (int role = 0; role < kFontRoles; ++role) {
+        const auto r = static_cast<FontRole>(role);
+        const qreal ascent = metrics_.ascent(r);
+        const qreal descent = metrics_.descent(r);
+        if (!(ascent >= 0 && descent >= 0 && ascent + descent < 1e6)) {
+            roomFailure_ = noRoomFor(QStringLiteral("A font of the document cannot be measured at its size (ascent %1, "
+                                                    "descent %2 points).")
+                                         .arg(ascent)
+                                         .arg(descent));
+            return;
+        }
+    }
     const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
     if (!(step >= kMinLineStep) || !std::isfinite(step)) {
         roomFailure_ = noRoomFor(QStringLiteral("The body font's lines are %1 points apart; they need at least %2.")

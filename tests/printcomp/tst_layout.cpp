@@ -103,7 +103,8 @@ private slots:
     void emptyBodyGivesOnePage();
     void noRoomForTheBody_data();
     void noRoomForTheBody();
-    void linesWithoutHeightAreRefused();
+    void fontsTheEngineCannotMeasureAreRefused_data();
+    void fontsTheEngineCannotMeasureAreRefused();
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
@@ -371,17 +372,32 @@ void TestLayout::noRoomForTheBody() {
     QVERIFY2(r.error.contains(QStringLiteral("no room")), qPrintable(r.error));
 }
 
-// Fonts far below what the font engine can measure give lines of no height: a page would never
-// fill, so neither counting nor layout may start.
-void TestLayout::linesWithoutHeightAreRefused() {
-    const QtFontMetrics tiny(dejaVuFonts(1e-9));
+void TestLayout::fontsTheEngineCannotMeasureAreRefused_data() {
+    QTest::addColumn<double>("body");
+    QTest::addColumn<double>("title");
+    QTest::addColumn<QString>("says");
+    // Far below what the font engine measures, lines have no height: a page would never fill.
+    QTest::newRow("body at 1e-9 pt") << 1e-9 << 16.0 << "lines are 0 points apart";
+    // Far above, the metrics overflow and come out negative.
+    QTest::newRow("title at 1638 pt") << 10.0 << 1638.0 << "cannot be measured";
+}
+
+// Neither counting nor layout may start with such fonts.
+void TestLayout::fontsTheEngineCannotMeasureAreRefused() {
+    QFETCH(double, body);
+    QFETCH(double, title);
+    QFETCH(QString, says);
+    std::array<FontSpec, kFontRoles> fonts = dejaVuFonts(body);
+    fonts[static_cast<size_t>(FontRole::Title)].pointSize = title;
+    const QtFontMetrics metrics(fonts);
     LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Title");
     spec.pageNumbers = true;
-    const Laid r = layOut(spec, sampleText(3), tiny);
+    const Laid r = layOut(spec, sampleText(3), metrics);
     QVERIFY(r.pages.isEmpty());
-    QVERIFY2(r.error.contains(QStringLiteral("lines are 0 points apart")), qPrintable(r.error));
-    StringBodySource body(sampleText(3));
-    const Result<PageCount> count = countPages(spec, body, tiny, 2, {});
+    QVERIFY2(r.error.contains(says), qPrintable(r.error));
+    StringBodySource source(sampleText(3));
+    const Result<PageCount> count = countPages(spec, source, metrics, 2, {});
     QVERIFY(!count);
     QCOMPARE(count.failure().code, ErrorCode::NoRoomForBody);
 }
