@@ -29,6 +29,8 @@ foreach(program ${ZENDRIK_INSTALLED_PROGRAMS})
              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" SYMBOLIC)")
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/docs/zendrik-print.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/zendrik-print.bash-completion
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zendrik-print)
 
 if(TARGET ZendrikDemo)
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/io.github.orvanel.ZendrikDemo.desktop

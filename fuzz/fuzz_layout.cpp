@@ -18,11 +18,23 @@ using fuzzcommon::fuzzText;
 
 namespace {
 
+// Margins the setters take: mostly what a user would type, sometimes anything up to 32767 twips.
 qint16 fuzzMargin(FuzzedDataProvider& in) {
-    // Mostly margins a user would type, sometimes any 16-bit value.
     if (in.ConsumeIntegralInRange<int>(0, 7) == 0)
-        return in.ConsumeIntegral<qint16>();
+        return static_cast<qint16>(in.ConsumeIntegralInRange<int>(0, 32767));
     return static_cast<qint16>(in.ConsumeIntegralInRange<int>(0, 4000));
+}
+
+// Sizes the font objects take: mostly those of the lists, sometimes anything in their range.
+double fuzzPointSize(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+    case 0:
+        return in.ConsumeFloatingPointInRange<double>(kMinPointSize, kMaxPointSize);
+    case 1:
+        return in.PickValueInArray({kMinPointSize, kMaxPointSize});
+    default:
+        return in.ConsumeIntegralInRange<int>(8, 28);
+    }
 }
 
 } // namespace
@@ -38,9 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::array<FontSpec, kFontRoles> fonts;
     for (FontSpec& font : fonts) {
         font.name = fuzzcommon::fuzzFamily(in);
-        font.pointSize = in.ConsumeIntegralInRange<int>(8, 28);
-        if (in.ConsumeIntegralInRange<int>(0, 7) == 0)
-            font.pointSize = in.ConsumeFloatingPointInRange<double>(0.5, 300.0);
+        font.pointSize = fuzzPointSize(in);
         font.bold = in.ConsumeBool();
         font.italic = in.ConsumeBool();
         font.underline = in.ConsumeBool();

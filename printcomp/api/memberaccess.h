@@ -9,6 +9,7 @@
 
 #include <QStringView>
 
+#include <optional>
 #include <variant>
 
 namespace zendrik {
@@ -23,6 +24,11 @@ struct MemberRow {
 
 const MemberRow* memberRowById(quint32 id);
 const MemberRow* memberRowByName(QStringView name);
+
+// The code a name stands for where a member is a code ("A4" for PaperSize, "Manual" for
+// PaperBin, "Landscape" for Orientation), from the same tables as the layout and the printers
+// use; any case. nullopt for another member or an unknown name.
+std::optional<qint64> codeForName(quint32 memberId, QStringView name);
 
 // The font object's own members, by the names a host uses after the font member's ("DocTextFont.Size").
 struct FontSubMember {

@@ -1,5 +1,9 @@
 #include "api/memberaccess.h"
 
+#include <zendrik/papers.h>
+
+#include <QStringList>
+
 #include <array>
 
 namespace zendrik {
@@ -52,6 +56,41 @@ constexpr std::array kRows{
     MemberRow{{M::GetPrinters, "GetPrinters", K::Call, T::PrinterList}, {}},
 };
 
+struct CodeName {
+    qint64 code;
+    const char* name;
+};
+constexpr std::array kQualityNames{CodeName{1, "Draft"}, CodeName{2, "Low"}, CodeName{3, "Medium"},
+                                   CodeName{4, "High"}};
+constexpr std::array kOrientationNames{CodeName{1, "Portrait"}, CodeName{2, "Landscape"}};
+constexpr std::array kLineSpacingNames{CodeName{1, "Single"}, CodeName{2, "1.5 Lines"}, CodeName{3, "Double"}};
+
+std::span<const CodeName> namesOf(quint32 memberId) {
+    switch (memberId) {
+    case M::PrintQuality:
+        return kQualityNames;
+    case M::Orientation:
+        return kOrientationNames;
+    case M::LineSpacing:
+        return kLineSpacingNames;
+    default:
+        return {};
+    }
+}
+
+// The paper and bin names, which the accepted values list in full.
+QStringList tableNames(quint32 memberId) {
+    QStringList names;
+    if (memberId == M::PaperSize) {
+        for (const Paper& paper : paperTable())
+            names << QLatin1String(paper.name);
+    } else if (memberId == M::PaperBin) {
+        for (const PaperBin& bin : paperBinTable())
+            names << QLatin1String(bin.name);
+    }
+    return names;
+}
+
 constexpr std::array kFontSubMembers{
     FontSubMember{"Name", FontMember::Name},           FontSubMember{"Size", FontMember::Size},
     FontSubMember{"Bold", FontMember::Bold},           FontSubMember{"Italic", FontMember::Italic},
@@ -74,6 +113,21 @@ const MemberRow* memberRowByName(QStringView name) {
             return &row;
     }
     return nullptr;
+}
+
+std::optional<qint64> codeForName(quint32 memberId, QStringView name) {
+    if (memberId == M::PaperSize) {
+        if (const auto paper = paperByName(name))
+            return paper->code;
+    } else if (memberId == M::PaperBin) {
+        if (const auto bin = paperBinByName(name))
+            return bin->code;
+    }
+    for (const CodeName& entry : namesOf(memberId)) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.code;
+    }
+    return std::nullopt;
 }
 
 std::span<const FontSubMember> fontSubMembers() {
@@ -115,10 +169,16 @@ QString acceptedValues(const MemberInfo& member) {
                             : QStringLiteral("%1 to %2").arg(member.minimum).arg(member.maximum);
         if (*member.meaning)
             range += QStringLiteral(" (%1)").arg(QLatin1String(member.meaning));
+        if (const QStringList names = tableNames(member.id); !names.isEmpty())
+            range += QStringLiteral(", or the name: %1").arg(names.join(QStringLiteral(", ")));
+        else if (!namesOf(member.id).empty())
+            range += QStringLiteral(", or the name");
         return range;
     }
     case ValueType::Font:
-        return QStringLiteral(".Name any family, .Size positive points, .Bold/.Italic/.Underline true or false");
+        return QStringLiteral(".Name any family, .Size %1 to %2 points, .Bold/.Italic/.Underline true or false")
+            .arg(kMinPointSize)
+            .arg(kMaxPointSize);
     case ValueType::None:
         return QStringLiteral("no argument, or a printer name");
     case ValueType::PrinterList:

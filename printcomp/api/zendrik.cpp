@@ -55,6 +55,8 @@ public:
     QString exactPdfPath;
     QString lastPdfPath;
     QString lastNotice;
+    qint32 lastJobId = 0;
+    qint32 pageCount = 0;
     qint64 lastBoxed = 0;
     std::shared_ptr<EventGate> gate;
     JobQueue jobs;
@@ -70,7 +72,12 @@ public:
 
 private:
     static JobQueue::Events jobEvents(const std::shared_ptr<EventGate>& gate) {
-        return JobQueue::Events{[gate](int page) { gate->post([page](Zendrik& z) { emit z.PrintingPage(page); }); },
+        return JobQueue::Events{[gate](int page, int count) {
+                                    gate->post([page, count](Zendrik& z) {
+                                        z.d->pageCount = count;
+                                        emit z.PrintingPage(page);
+                                    });
+                                },
                                 [gate](const Result<OutputResult>& outcome) {
                                     gate->post([outcome](Zendrik& z) { z.d->finished(z, outcome); });
                                 }};
@@ -83,6 +90,7 @@ private:
         }
         lastPdfPath = outcome.value().path;
         lastNotice = outcome.value().notice;
+        lastJobId = outcome.value().jobId;
         lastBoxed = outcome.value().boxedCharacters;
         emit q.PrintComplete();
     }
@@ -226,6 +234,7 @@ void Zendrik::PrintDoc(const QString& printerName) {
         job.settings.fonts[i] = d->fonts[i]->spec();
     job.printer = printerName;
     job.exactPdfPath = d->exactPdfPath;
+    holdPdfDescriptor(job);
     emit printRequested(printerName);
     ++d->pending;
     d->jobs.submit(std::move(job));
@@ -299,8 +308,13 @@ void Zendrik::setMember(const QString& name, const QVariant& value) {
 
     const auto integer = [&]() -> qint64 {
         bool ok = false;
-        const qint64 n =
-            value.typeId() == QMetaType::QString ? value.toString().trimmed().toLongLong(&ok) : value.toLongLong(&ok);
+        const bool text = value.typeId() == QMetaType::QString;
+        qint64 n = text ? value.toString().trimmed().toLongLong(&ok) : value.toLongLong(&ok);
+        if (!ok && text) {
+            const std::optional<qint64> named = codeForName(info.id, value.toString().trimmed());
+            ok = named.has_value();
+            n = named.value_or(0);
+        }
         if (!ok)
             Private::refuse(info, quoted(value));
         if (n < info.minimum || n > info.maximum)
@@ -397,6 +411,14 @@ QString Zendrik::lastOutputPath() const {
 
 QString Zendrik::lastNotice() const {
     return d->lastNotice;
+}
+
+qint32 Zendrik::lastJobId() const {
+    return d->lastJobId;
+}
+
+qint32 Zendrik::pageCount() const {
+    return d->pageCount;
 }
 
 qint64 Zendrik::lastBoxedCharacters() const {

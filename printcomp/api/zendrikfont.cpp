@@ -1,5 +1,7 @@
 #include <zendrik/zendrikfont.h>
 
+#include "base/settings.h"
+
 #include <zendrik/members.h>
 #include <zendrik/zendrik.h>
 
@@ -10,12 +12,24 @@
 namespace zendrik {
 
 namespace {
-constexpr double kMaxPointSize = 1638.0;
 
 QString memberName(quint32 id) {
     const auto info = memberById(id);
     return info ? QString::fromLatin1(info->name) : QString::number(id, 16);
 }
+
+bool acceptedSize(double points) {
+    return std::isfinite(points) && points >= kMinPointSize && points <= kMaxPointSize;
+}
+
+[[noreturn]] void refuseSize(quint32 memberId, const QString& value) {
+    throw RefusedValue(QStringLiteral("%1.Size: value %2 refused; accepted: %3 to %4 points")
+                           .arg(memberName(memberId), value)
+                           .arg(kMinPointSize)
+                           .arg(kMaxPointSize)
+                           .toStdString());
+}
+
 } // namespace
 
 ZendrikFont::ZendrikFont(Zendrik& owner, quint32 memberId, FontSpec initial)
@@ -32,25 +46,15 @@ void ZendrikFont::setSize(const QString& points) {
     double value = QLocale::c().toDouble(trimmed, &ok);
     if (!ok)
         value = QLocale().toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value) || value <= 0.0 || value > kMaxPointSize) {
-        throw RefusedValue(QStringLiteral("%1.Size: value \"%2\" refused; accepted: a positive number of points "
-                                          "up to %3")
-                               .arg(memberName(memberId_), points)
-                               .arg(kMaxPointSize)
-                               .toStdString());
-    }
+    if (!ok || !acceptedSize(value))
+        refuseSize(memberId_, QStringLiteral("\"%1\"").arg(points));
     spec_.pointSize = value;
     owner_.fontChanged(*this, FontMember::Size, points);
 }
 
 void ZendrikFont::setSize(double points) {
-    if (!std::isfinite(points) || points <= 0.0 || points > kMaxPointSize) {
-        throw RefusedValue(QStringLiteral("%1.Size: value %2 refused; accepted: a positive number of points up to %3")
-                               .arg(memberName(memberId_))
-                               .arg(points)
-                               .arg(kMaxPointSize)
-                               .toStdString());
-    }
+    if (!acceptedSize(points))
+        refuseSize(memberId_, QString::number(points));
     spec_.pointSize = points;
     owner_.fontChanged(*this, FontMember::Size, points);
 }

@@ -28,6 +28,7 @@ public:
     const T& value() const { return std::get<0>(state_); }
     T& operator*() { return value(); }
     T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
     const Failure& failure() const { return std::get<1>(state_); }
     // The failure's message; empty on success.
     QString message() const { return ok() ? QString() : failure().message; }

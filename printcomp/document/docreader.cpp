@@ -1,18 +1,27 @@
 #include "document/docreader.h"
 
+#include "base/descriptor.h"
+
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zendrik {
 
 namespace {
 
 constexpr qsizetype kBlockSize = 65536;
+// How often a wait for a pipe looks whether the job was cancelled.
+constexpr int kWaitSliceMs = 200;
 
 // Windows-1252 0x80..0x9F; the five undefined bytes map to the C1 controls, as Windows does.
 constexpr std::array<char16_t, 32> kCp1252High{
@@ -187,24 +196,87 @@ bool StringBodySource::fill(QString& buffer) {
     return false;
 }
 
+DocumentReader::~DocumentReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QString DocumentReader::describe() const {
+    if (standardInput_)
+        return QStringLiteral("standard input");
+    return QStringLiteral("the document file \"%1\"").arg(QDir::toNativeSeparators(path_));
+}
+
 Failure DocumentReader::fail(const QString& reason) {
-    failure_ = Failure{
-        ErrorCode::DocumentUnreadable,
-        QStringLiteral("Cannot read the document file \"%1\": %2").arg(QDir::toNativeSeparators(path_), reason)};
+    failure_ = Failure{ErrorCode::DocumentUnreadable, QStringLiteral("Cannot read %1: %2").arg(describe(), reason)};
     return *failure_;
 }
 
-Status DocumentReader::open(const QString& path) {
+namespace {
+
+// UTF-16 without a BOM shows as zero high bytes on one side of its code units, the other side
+// holding none. A stray NUL in 8-bit text also lands on one side: text is taken as UTF-16 only
+// when enough of it is Latin-1 (at least an eighth, the script's spaces and digits) and that part
+// looks like text: half of it, or spaces and line breaks (more than one: a stray NUL may follow
+// one).
+std::optional<DocumentReader::Encoding> utf16WithoutBom(const unsigned char* b, qsizetype n) {
+    const qsizetype units = n / 2;
+    qsizetype zeros[2] = {0, 0}; // high bytes zero, if little-endian / big-endian
+    bool separators[2] = {false, false};
+    for (qsizetype i = 0; i < units; ++i) {
+        const unsigned char first = b[2 * i];
+        const unsigned char second = b[2 * i + 1];
+        for (int le = 0; le < 2; ++le) {
+            const unsigned char hi = le == 0 ? second : first;
+            const unsigned char lo = le == 0 ? first : second;
+            if (hi != 0)
+                continue;
+            ++zeros[le];
+            if (lo == ' ' || lo == '\t' || lo == '\n' || lo == '\r')
+                separators[le] = true;
+        }
+    }
+    // A NUL low byte counts on the other side: it rules that side out.
+    for (int le = 0; le < 2; ++le) {
+        const qsizetype other = zeros[1 - le];
+        if (other != 0 || zeros[le] < std::max<qsizetype>(1, units / 8))
+            continue;
+        if (2 * zeros[le] >= units || (separators[le] && zeros[le] >= 2))
+            return le == 0 ? DocumentReader::Encoding::Utf16LE : DocumentReader::Encoding::Utf16BE;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Status DocumentReader::open(const QString& path, std::stop_token stop) {
     path_ = path;
-    const QFileInfo info(path);
-    if (info.isDir())
+    stop_ = std::move(stop);
+    if (const std::optional<int> descriptor = processDescriptor(path)) {
+        standardInput_ = *descriptor == 0;
+        fd_ = duplicateDescriptor(*descriptor);
+        if (fd_ < 0)
+            return fail(errno == EBADF ? QStringLiteral("it is closed") : systemReason(errno));
+    } else {
+        // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd_ < 0)
+            return fail(systemReason(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return fail(systemReason(errno));
+    if (S_ISDIR(info.st_mode))
         return fail(systemReason(EISDIR));
-    // Opening a FIFO waits for a writer that may never come, and a device may never end.
-    if (info.exists() && !info.isFile())
+    if (S_ISREG(info.st_mode)) {
+        const off_t start = ::lseek(fd_, 0, SEEK_CUR);
+        offset_ = start < 0 ? 0 : start;
+        stamp_ = Stamp{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+                       qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, offset_};
+    } else if (!processDescriptor(path)) {
+        // A pipe, a socket or a device may never end.
         return fail(QStringLiteral("it is not a regular file (a pipe, a socket or a device)"));
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::ReadOnly))
-        return fail(file_.errorString());
+    }
     if (!readBlock(firstBlock_))
         return *failure_;
     firstBlockPending_ = true;
@@ -221,38 +293,59 @@ Status DocumentReader::open(const QString& path) {
         encoding_ = Encoding::Utf16BE;
         firstBlock_.remove(0, 2);
     } else {
-        // Without a BOM, UTF-16 shows as zero bytes on one side of its code units only (the high
-        // byte of every Latin character).
-        qsizetype zerosEven = 0;
-        qsizetype zerosOdd = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (b[i] == 0)
-                ++(i % 2 == 0 ? zerosEven : zerosOdd);
-        }
-        const qsizetype units = n / 2;
-        const qsizetype needed = std::max<qsizetype>(1, units / 8);
-        if (zerosEven == 0 && zerosOdd >= needed)
-            encoding_ = Encoding::Utf16LE;
-        else if (zerosOdd == 0 && zerosEven >= needed)
-            encoding_ = Encoding::Utf16BE;
-        else
-            encoding_ = Encoding::Utf8;
+        encoding_ = utf16WithoutBom(b, n).value_or(Encoding::Utf8);
     }
     if (encoding_ == Encoding::Utf8 && firstBlock_.contains('\0'))
         return fail(binaryFile());
     return {};
 }
 
+bool DocumentReader::waitReadable() {
+    pollfd wanted{fd_, POLLIN, 0};
+    while (!stop_.stop_requested()) {
+        const int ready = ::poll(&wanted, 1, kWaitSliceMs);
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return true; // the read that follows reports any error
+    }
+    failure_ = cancelledFailure();
+    return false;
+}
+
+// At the end of a regular file: it must still be the file that was opened, read to its end.
+bool DocumentReader::unchangedAtEnd() {
+    struct stat info {};
+    const bool same = ::fstat(fd_, &info) == 0 && qint64(info.st_size) == stamp_->size &&
+                      qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec == stamp_->modifiedNs &&
+                      offset_ == stamp_->size;
+    if (!same)
+        fail(QStringLiteral("it changed while it was being printed"));
+    return same;
+}
+
 bool DocumentReader::readBlock(QByteArray& block) {
     block.resize(kBlockSize);
-    const qint64 n = file_.read(block.data(), kBlockSize);
-    if (n < 0) {
-        fail(file_.errorString());
+    for (;;) {
+        if (!stamp_ && !waitReadable()) {
+            block.clear();
+            return false;
+        }
+        const ssize_t n = stamp_ ? ::pread(fd_, block.data(), size_t(kBlockSize), offset_)
+                                 : ::read(fd_, block.data(), size_t(kBlockSize));
+        if (n >= 0) {
+            offset_ += n;
+            block.resize(n);
+            if (n == 0 && stamp_ && !unchangedAtEnd()) {
+                block.clear();
+                return false;
+            }
+            return true;
+        }
+        if (errno == EINTR || errno == EAGAIN)
+            continue;
+        fail(systemReason(errno));
         block.clear();
         return false;
     }
-    block.resize(n);
-    return true;
 }
 
 void DocumentReader::decode(const QByteArray& bytes, bool final, QString& out) {

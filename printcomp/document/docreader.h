@@ -5,10 +5,10 @@
 
 #include "base/failure.h"
 
-#include <QFile>
 #include <QString>
 
 #include <optional>
+#include <stop_token>
 
 namespace zendrik {
 
@@ -61,15 +61,37 @@ struct DocumentParts {
 
 // Reads a text file as a stream. Encodings: UTF-8 (with or without BOM; bytes that are not valid
 // UTF-8 read as Windows-1252) and UTF-16 LE or BE (with a BOM, or recognised by its zero bytes).
-// A file with NUL bytes that is not UTF-16 is refused as binary.
+// A file with NUL bytes that is not plausibly UTF-16 is refused as binary. A regular file that
+// changes while it is read (truncated, appended to, rewritten) fails when reading ends.
 class DocumentReader : public BodySource {
 public:
     enum class Encoding { Utf8, Utf16LE, Utf16BE };
 
-    // Opens the file and recognises its encoding. A failure names the path and the system's
-    // reason.
-    Status open(const QString& path);
+    // What a regular file's content is known by: a reader of the same stamp reads the same text.
+    struct Stamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        qint64 start = 0; // where reading starts (a descriptor may stand past the file's start)
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+
+    DocumentReader() = default;
+    ~DocumentReader() override;
+    DocumentReader(const DocumentReader&) = delete;
+    DocumentReader& operator=(const DocumentReader&) = delete;
+
+    // Opens the document and recognises its encoding. A path must name a regular file, except a
+    // path that names a descriptor of this process ("/dev/stdin", see processDescriptor), which is
+    // read from where it stands, whatever it is (a pipe too). Waiting for a pipe ends with a
+    // Cancelled failure once `stop` is requested. A failure names the file and the system's reason.
+    Status open(const QString& path, std::stop_token stop = {});
     Encoding encoding() const { return encoding_; }
+    // A regular file's stamp; none for a pipe or a device, which cannot be read a second time.
+    const std::optional<Stamp>& stamp() const { return stamp_; }
+    // Names the document as messages do: "the document file "PATH"", or "standard input".
+    QString describe() const;
 
     // Reads the leading mark lines ("@title ...", "@header ...", "@footer ...", an optional
     // "@body"); the body follows them. A file without marks is all body.
@@ -80,12 +102,19 @@ protected:
 
 private:
     bool readBlock(QByteArray& block);
+    // Waits until the descriptor has data (or its end); false once `stop_` is requested.
+    bool waitReadable();
+    bool unchangedAtEnd();
     void decode(const QByteArray& bytes, bool final, QString& out);
     // Records why the file cannot be read, naming it; returns the failure.
     Failure fail(const QString& reason);
 
-    QFile file_;
+    int fd_ = -1;
     QString path_;
+    bool standardInput_ = false;
+    std::optional<Stamp> stamp_;
+    qint64 offset_ = 0;
+    std::stop_token stop_;
     Encoding encoding_ = Encoding::Utf8;
     QByteArray pendingBytes_; // an incomplete sequence at the end of the last block
     QByteArray firstBlock_;

@@ -2,6 +2,7 @@
 
 #include "output/cupstarget.h"
 #include "output/pdffile.h"
+#include "output/streamtarget.h"
 
 #include <QFileInfo>
 
@@ -12,8 +13,17 @@ namespace {
 std::unique_ptr<OutputTarget> makeTarget(const PreparedJob& prepared, std::stop_token stop) {
     const Settings& s = prepared.job.settings;
     if (prepared.toPdf) {
-        const QString& exact = prepared.job.exactPdfPath;
-        return std::make_unique<PdfFileTarget>(exact.isEmpty() ? pdfFolder() : QFileInfo(exact).absolutePath(), exact);
+        const JobSnapshot& job = prepared.job;
+        if (job.exactPdfPath.isEmpty())
+            return std::make_unique<PdfFileTarget>(pdfFolder(), QString());
+        if (job.pdfDescriptor) {
+            return std::make_unique<PdfStreamTarget>(FileDescriptor(duplicateDescriptor(job.pdfDescriptor->get())),
+                                                     job.exactPdfPath, std::move(stop));
+        }
+        const ResolvedPdfPath& path = prepared.pdfPath;
+        if (path.stream)
+            return std::make_unique<PdfStreamTarget>(path.path, std::move(stop));
+        return std::make_unique<PdfFileTarget>(QFileInfo(path.path).absolutePath(), path.path);
     }
     cups::JobSettings settings;
     settings.jobName = prepared.spec.title;

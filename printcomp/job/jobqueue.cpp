@@ -4,6 +4,8 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <list>
 #include <mutex>
 #include <thread>
 
@@ -11,7 +13,9 @@ namespace zendrik {
 
 namespace {
 
-// Every job thread of the process, so that the application's end can wait for them.
+// Every job thread of the process, so that the application's end can wait for them. The threads
+// are joined there (and, once finished, when the next one starts), not detached: a thread's fonts
+// and caches are gone only once it has ended completely.
 class JobThreads {
 public:
     static JobThreads& instance() {
@@ -20,29 +24,58 @@ public:
         return *threads;
     }
 
-    void starting() {
-        std::lock_guard lock(mutex_);
-        ++running_;
-        if (!waitRegistered_ && QCoreApplication::instance()) {
-            // Runs at the start of the application object's destruction, while fonts still work.
-            qAddPostRoutine(&waitForAllJobs);
-            waitRegistered_ = true;
+    void run(std::function<void()> work) {
+        std::list<Thread> finished;
+        {
+            std::lock_guard lock(mutex_);
+            takeFinished(finished);
+            ++running_;
+            if (!waitRegistered_ && QCoreApplication::instance()) {
+                // Runs at the start of the application object's destruction, while fonts still work.
+                qAddPostRoutine(&waitForAllJobs);
+                waitRegistered_ = true;
+            }
+            const auto entry = threads_.emplace(threads_.end());
+            entry->thread = std::thread([this, entry, work = std::move(work)] {
+                work();
+                std::lock_guard lock(mutex_);
+                entry->finished = true;
+                if (--running_ == 0)
+                    idle_.notify_all();
+            });
         }
-    }
-    void ended() {
-        std::lock_guard lock(mutex_);
-        if (--running_ == 0)
-            idle_.notify_all();
+        for (Thread& thread : finished)
+            thread.thread.join();
     }
     void waitForAll() {
-        std::unique_lock lock(mutex_);
-        idle_.wait(lock, [&] { return running_ == 0; });
-        waitRegistered_ = false;
+        std::list<Thread> all;
+        {
+            std::unique_lock lock(mutex_);
+            idle_.wait(lock, [&] { return running_ == 0; });
+            all.swap(threads_);
+            waitRegistered_ = false;
+        }
+        for (Thread& thread : all)
+            thread.thread.join();
     }
 
 private:
+    struct Thread {
+        std::thread thread;
+        bool finished = false;
+    };
+    void takeFinished(std::list<Thread>& into) {
+        for (auto it = threads_.begin(); it != threads_.end();) {
+            const auto next = std::next(it);
+            if (it->finished)
+                into.splice(into.end(), threads_, it);
+            it = next;
+        }
+    }
+
     std::mutex mutex_;
     std::condition_variable idle_;
+    std::list<Thread> threads_;
     int running_ = 0;
     bool waitRegistered_ = false;
 };
@@ -73,8 +106,7 @@ void JobQueue::submit(JobSnapshot job) {
     if (shared_->threadRunning)
         return;
     shared_->threadRunning = true;
-    JobThreads::instance().starting();
-    std::thread(&JobQueue::work, shared_).detach();
+    JobThreads::instance().run([shared = shared_] { work(shared); });
 }
 
 void JobQueue::cancelAll() {
@@ -104,8 +136,6 @@ void JobQueue::work(std::shared_ptr<Shared> shared) {
                                   : runJob(entry.job, QDateTime::currentDateTime(), stop, shared->events.pageStarting);
         shared->events.finished(outcome);
     }
-    shared.reset();
-    JobThreads::instance().ended();
 }
 
 void waitForAllJobs() {

@@ -41,7 +41,9 @@ public:
     // False at the end of the pages, or when stop is requested first.
     bool pop(PreparedPage& page, std::stop_token stop) {
         std::unique_lock lock(mutex_);
-        if (!notEmpty_.wait(lock, stop, [&] { return !pages_.empty() || closed_; }) || pages_.empty())
+        // A wait that sees the stop still returns a page that is ready: look first.
+        if (stop.stop_requested() || !notEmpty_.wait(lock, stop, [&] { return !pages_.empty() || closed_; }) ||
+            pages_.empty())
             return false;
         page = std::move(pages_.front());
         pages_.pop_front();
@@ -137,8 +139,8 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
             PreparedPage page;
             int number = 0;
             boxed = 0;
-            while (!stop.stop_requested() && queue.pop(page, stop)) {
-                pageStarting(++number);
+            while (queue.pop(page, stop)) {
+                pageStarting(++number, input.spec.pageCount);
                 if (Status written = target.page(page); !written)
                     return written.failure();
                 boxed += page.boxedCharacters;

@@ -15,8 +15,9 @@
 
 namespace zendrik {
 
-// Called just before page n (from 1) is written, on the thread that runs the pipeline.
-using PageCallback = std::function<void(int)>;
+// Called just before page n (from 1) is written, on the thread that runs the pipeline, with the
+// job's page count when it was counted ("Page N of M"), else 0.
+using PageCallback = std::function<void(int page, int pageCount)>;
 
 struct PipelineInput {
     const LayoutSpec& spec;

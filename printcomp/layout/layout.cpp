@@ -16,6 +16,9 @@ constexpr qsizetype kMaxCarry = 4096;
 constexpr qsizetype kMaxLineLength = 4096;
 constexpr qreal kBorderPadding = 4.0;
 constexpr qreal kEpsilon = 1e-6;
+// The least distance between body baselines: every page loop advances by it, so a page holds a
+// bounded number of lines whatever the font reports.
+constexpr qreal kMinLineStep = 0.5;
 
 // std::lround for the positions of glyphs, without the call.
 inline qint32 roundToUnit(double v) {
@@ -325,6 +328,26 @@ LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
                                      .arg(m.top())
                                      .arg(m.right())
                                      .arg(m.bottom()));
+        return;
+    }
+    // A font past what the font engine can measure (its metrics overflow) gives no usable lines.
+    for (int role = 0; role < kFontRoles; ++role) {
+        const auto r = static_cast<FontRole>(role);
+        const qreal ascent = metrics_.ascent(r);
+        const qreal descent = metrics_.descent(r);
+        if (!(ascent >= 0 && descent >= 0 && ascent + descent < 1e6)) {
+            roomFailure_ = noRoomFor(QStringLiteral("A font of the document cannot be measured at its size (ascent %1, "
+                                                    "descent %2 points).")
+                                         .arg(ascent)
+                                         .arg(descent));
+            return;
+        }
+    }
+    const qreal step = metrics_.lineHeight(FontRole::Body) * spec_.lineSpacing;
+    if (!(step >= kMinLineStep) || !std::isfinite(step)) {
+        roomFailure_ = noRoomFor(QStringLiteral("The body font's lines are %1 points apart; they need at least %2.")
+                                     .arg(step)
+                                     .arg(kMinLineStep));
         return;
     }
     if (content_.width() < minWidth || content_.height() <= 0) {

@@ -6,12 +6,24 @@
 
 #include <cups/cups.h>
 
+#include <zendrik/zendrikglobal.h>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace zendrik::cups {
 
@@ -31,12 +43,14 @@ Quality qualityFor(int printQuality) {
     }
 }
 
-constexpr int kConnectTimeoutMs = 1000;
-// Listing runs on the caller's (often the GUI) thread: a scheduler that accepts the connection
-// but does not answer gets this long for all of it.
-constexpr std::chrono::milliseconds kListBudget{2000};
-// Sending may take long for a large document; it gives up after this long without progress.
-constexpr std::chrono::seconds kStallLimit{30};
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Listing runs on the caller's (often the GUI) thread: it returns after this long at most, with
+// the printers a scheduler gave by then or none.
+constexpr milliseconds kListBudget{800};
+// A cancel is sent while the job's own connection may be stuck: it gets a short wait of its own.
+constexpr milliseconds kCancelBudget{2000};
 // How often a wait for the scheduler looks whether the job was cancelled.
 constexpr double kWaitSliceS = 0.2;
 
@@ -80,21 +94,132 @@ QString lastCupsError() {
     return QString::fromUtf8(ippErrorString(cupsLastError()));
 }
 
-// Connects to the configured scheduler, giving up after a second.
-HttpPtr connectServer(QString* error) {
-    const char* server = cupsServer();
-    HttpPtr http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectTimeoutMs, nullptr));
-    if (!http && error)
-        *error = QStringLiteral("Unable to connect to the CUPS server %1: %2")
-                     .arg(QString::fromUtf8(server), lastCupsError());
-    return http;
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-using Clock = std::chrono::steady_clock;
-
-int beforeDeadline(http_t*, void* deadline) {
-    return Clock::now() < *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
+// How long one request may wait for its answer: $ZENDRIK_CUPS_TIMEOUT seconds, else the default.
+milliseconds callBudget() {
+    bool ok = false;
+    const double seconds = qEnvironmentVariable(kCupsTimeoutEnv).toDouble(&ok);
+    if (ok && seconds > 0 && seconds <= 86400)
+        return milliseconds(std::llround(seconds * 1000));
+    return std::chrono::seconds(kDefaultCupsTimeoutSeconds);
 }
+
+QString secondsText(milliseconds budget) {
+    return QStringLiteral("%1 s").arg(double(budget.count()) / 1000);
+}
+
+// Why connecting failed. libcups reports every failure as "Host is down"; the system's own
+// reason comes from trying the first address once more.
+QString connectFailure(const char* server, milliseconds waited, milliseconds budget) {
+    if (waited >= budget)
+        return QStringLiteral("no answer within %1").arg(secondsText(budget));
+    int error = 0;
+    if (server[0] == '/') {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, server, sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            error = errno;
+        if (fd >= 0)
+            ::close(fd);
+    } else if (http_addrlist_t* list = httpAddrGetList(server, AF_UNSPEC, QByteArray::number(ippPort()).constData())) {
+        const int fd = ::socket(list->addr.addr.sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd >= 0 && ::connect(fd, &list->addr.addr, socklen_t(httpAddrLength(&list->addr))) != 0) {
+            error = errno;
+            pollfd wanted{fd, POLLOUT, 0};
+            if (error == EINPROGRESS) {
+                socklen_t size = sizeof error;
+                error = ::poll(&wanted, 1, 1000) > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0
+                            ? error
+                            : ETIMEDOUT;
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+        httpAddrFreeList(list);
+    } else {
+        return QStringLiteral("the name \"%1\" cannot be resolved").arg(QString::fromUtf8(server));
+    }
+    return error == 0 ? lastCupsError() : systemReason(error);
+}
+
+// A connection to the configured scheduler on which no call waits longer than its budget: a
+// call whose answer does not come in time, or whose job is cancelled, fails, and failure() says
+// which of the two, what the scheduler answered, or what became of the connection.
+class Connection {
+public:
+    Connection(milliseconds budget, std::stop_token stop) : budget_(budget), stop_(std::move(stop)) {}
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Connects within the budget. On failure, error() says why, naming the server.
+    bool connect() {
+        server_ = QString::fromUtf8(cupsServer());
+        const auto started = Clock::now();
+        std::atomic<int> cancel{0};
+        std::stop_callback onStop(stop_, [&] { cancel = 1; });
+        http_.reset(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, int(budget_.count()),
+                                 reinterpret_cast<int*>(&cancel)));
+        if (http_) {
+            httpSetTimeout(http_.get(), kWaitSliceS, &Connection::keepWaiting, this);
+            return true;
+        }
+        connectError_ =
+            connectFailure(cupsServer(), std::chrono::duration_cast<milliseconds>(Clock::now() - started), budget_);
+        return false;
+    }
+    QString connectError() const {
+        return QStringLiteral("Unable to connect to the CUPS server %1: %2").arg(server_, connectError_);
+    }
+    http_t* http() const { return http_.get(); }
+    bool cancelled() const { return stop_.stop_requested(); }
+
+    // Gives the next call the whole budget again.
+    void arm() {
+        deadline_ = Clock::now() + budget_;
+        expired_ = false;
+    }
+    // Why the last call failed.
+    QString failure() const {
+        if (expired_)
+            return QStringLiteral("no answer from the CUPS server %1 within %2").arg(server_, secondsText(budget_));
+        const int error = httpError(http_.get());
+        if (error == ETIMEDOUT)
+            return QStringLiteral("no answer from the CUPS server %1").arg(server_);
+        if (error == EPIPE || error == ECONNRESET)
+            return QStringLiteral("the CUPS server %1 closed the connection").arg(server_);
+        if (error == EINVAL)
+            return QStringLiteral("the CUPS server %1 sent an answer that is not IPP").arg(server_);
+        if (error != 0)
+            return QStringLiteral("the connection to the CUPS server %1 failed: %2").arg(server_, systemReason(error));
+        if (httpGetStatus(http_.get()) == HTTP_STATUS_ERROR)
+            return QStringLiteral("the CUPS server %1 sent an answer that is not HTTP").arg(server_);
+        return lastCupsError();
+    }
+
+private:
+    static int keepWaiting(http_t*, void* self) {
+        auto* connection = static_cast<Connection*>(self);
+        if (connection->stop_.stop_requested())
+            return 0;
+        if (Clock::now() < connection->deadline_)
+            return 1;
+        connection->expired_ = true;
+        return 0;
+    }
+
+    HttpPtr http_;
+    QString server_;
+    QString connectError_;
+    milliseconds budget_;
+    std::stop_token stop_;
+    Clock::time_point deadline_ = Clock::now();
+    bool expired_ = false;
+};
 
 QString destinationName(const cups_dest_t& dest) {
     QString name = QString::fromUtf8(dest.name);
@@ -168,20 +293,10 @@ bool isFailure(ipp_status_t status) {
     return status > IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
-// Why the connection failed, when libcups recorded no IPP error for it.
-QString connectionError(http_t* http) {
-    if (isFailure(cupsLastError()))
-        return lastCupsError();
-    const int err = httpError(http);
-    if (err)
-        return QString::fromLocal8Bit(std::strerror(err));
-    return QStringLiteral("The CUPS server closed the connection");
-}
-
 // When the connection breaks before the answer to the finished document, libcups keeps the
 // previous (successful) status: the job counts as queued only once the scheduler says it holds
 // the document.
-bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, QString* error) {
+bool confirmDocument(const Connection& connection, cups_dest_t* dest, int jobId, QString* error) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
     if (const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options)) {
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
@@ -196,88 +311,144 @@ bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, QString* error)
     static const char* const wanted[] = {"job-state", "number-of-documents"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
 
-    ipp_t* response = cupsDoRequest(http, request, "/");
+    ipp_t* response = cupsDoRequest(connection.http(), request, "/");
     const bool answered = response && !isFailure(ippGetStatusCode(response));
     ipp_attribute_t* docs = answered ? ippFindAttribute(response, "number-of-documents", IPP_TAG_INTEGER) : nullptr;
     const bool held = docs && ippGetInteger(docs, 0) >= 1;
     ippDelete(response);
     if (!answered)
-        *error = connectionError(http);
+        *error = connection.failure();
     else if (!held)
         *error = QStringLiteral("The CUPS server did not keep the document of job %1").arg(jobId);
     return held;
 }
 
-} // namespace
-
-QList<Destination> listDestinations() {
-    QList<Destination> result;
-    Clock::time_point deadline = Clock::now() + kListBudget;
-    HttpPtr http = connectServer(nullptr);
-    if (!http)
-        return result;
-    httpSetTimeout(http.get(), 0.25, beforeDeadline, &deadline);
-
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(http.get(), &dests);
-    for (int i = 0; i < count; ++i)
-        result.append(Destination{destinationName(dests[i]), dests[i].is_default != 0});
-    cupsFreeDests(count, dests);
-    return result;
-}
-
-namespace {
-DestPtr namedDestination(http_t* http, const QString& queue) {
-    // Queue names never hold '/': anything after it names an instance.
+// The destination named `queue` ("name" or "name/instance"), asked of the scheduler on this
+// connection alone: cupsGetNamedDest would try others after a failure, each with libcups's own
+// minute-long wait, and report any of them as "does not exist".
+Result<DestPtr> lookUp(Connection& connection, const QString& queue) {
     const qsizetype slash = queue.indexOf(QLatin1Char('/'));
     const QByteArray name = queue.left(slash).toUtf8();
     const QByteArray instance = slash < 0 ? QByteArray() : queue.mid(slash + 1).toUtf8();
-    return DestPtr(cupsGetNamedDest(http, name.isEmpty() ? nullptr : name.constData(),
-                                    instance.isEmpty() ? nullptr : instance.constData()));
+
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     name.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    static const char* const wanted[] = {"printer-uri-supported", "printer-state", "printer-is-accepting-jobs",
+                                         "printer-type",          "printer-info",  "device-uri"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(std::size(wanted)), nullptr,
+                  wanted);
+    connection.arm();
+    ipp_t* response = cupsDoRequest(connection.http(), request, "/");
+    const ipp_status_t status = response ? ippGetStatusCode(response) : cupsLastError();
+    if (!response || isFailure(status)) {
+        ippDelete(response);
+        if (connection.cancelled())
+            return cancelledFailure();
+        const ErrorCode code =
+            status == IPP_STATUS_ERROR_NOT_FOUND && httpGetStatus(connection.http()) == HTTP_STATUS_OK
+                ? ErrorCode::UnknownPrinter
+                : ErrorCode::SpoolerFailed;
+        return Failure{code, connection.failure()};
+    }
+    // The destination as cupsGetNamedDest makes it: the printer's attributes as options, numbers
+    // for enums.
+    cups_dest_t* dests = nullptr;
+    cupsAddDest(name.constData(), instance.isEmpty() ? nullptr : instance.constData(), 0, &dests);
+    DestPtr dest(dests);
+    for (ipp_attribute_t* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
+        const char* attrName = ippGetName(attr);
+        if (!attrName || ippGetGroupTag(attr) != IPP_TAG_PRINTER)
+            continue;
+        QByteArray value;
+        const ipp_tag_t tag = ippGetValueTag(attr);
+        if (tag == IPP_TAG_ENUM || tag == IPP_TAG_INTEGER) {
+            value = QByteArray::number(ippGetInteger(attr, 0));
+        } else {
+            char text[1024];
+            ippAttributeString(attr, text, sizeof text);
+            value = text;
+        }
+        dest->num_options = cupsAddOption(attrName, value.constData(), dest->num_options, &dest->options);
+    }
+    ippDelete(response);
+    return dest;
 }
+
+struct ListingState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    QList<Destination> destinations;
+};
+
 } // namespace
 
-Status checkDestination(const QString& queue) {
+QList<Destination> listDestinations() {
+    // libcups waits a second for any answer before it looks at its timeout, so the listing runs on
+    // a thread of its own, which the caller leaves waiting when the time is up.
+    const auto deadline = Clock::now() + kListBudget;
+    auto state = std::make_shared<ListingState>();
+    std::thread([state] {
+        QList<Destination> result;
+        Connection connection(kListBudget, {});
+        if (connection.connect()) {
+            connection.arm();
+            cups_dest_t* dests = nullptr;
+            const int count = cupsGetDests2(connection.http(), &dests);
+            for (int i = 0; i < count; ++i)
+                result.append(Destination{destinationName(dests[i]), dests[i].is_default != 0});
+            cupsFreeDests(count, dests);
+        }
+        std::lock_guard lock(state->mutex);
+        state->destinations = std::move(result);
+        state->finished = true;
+        state->done.notify_all();
+    }).detach();
+    std::unique_lock lock(state->mutex);
+    if (!state->done.wait_until(lock, deadline, [&] { return state->finished; }))
+        return {};
+    return state->destinations;
+}
+
+Status checkDestination(const QString& queue, std::stop_token stop) {
     const auto cannotUse = [&](ErrorCode code, const QString& why) {
         return Failure{code, QStringLiteral("The printer \"%1\" cannot be used: %2").arg(queue, why)};
     };
-    QString error;
-    HttpPtr http = connectServer(&error);
+    Connection connection(callBudget(), std::move(stop));
     // With no scheduler the printer list holds "Save as PDF" alone: any other name is unknown.
-    if (!http)
-        return cannotUse(ErrorCode::UnknownPrinter, error);
-    Clock::time_point deadline = Clock::now() + kStallLimit;
-    httpSetTimeout(http.get(), kWaitSliceS, beforeDeadline, &deadline);
-    if (!namedDestination(http.get(), queue)) {
-        return cannotUse(cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND ? ErrorCode::UnknownPrinter
-                                                                       : ErrorCode::SpoolerFailed,
-                         lastCupsError());
+    if (!connection.connect())
+        return cannotUse(ErrorCode::UnknownPrinter, connection.connectError());
+    Result<DestPtr> dest = lookUp(connection, queue);
+    if (!dest) {
+        if (dest.failure().code == ErrorCode::Cancelled)
+            return dest.failure();
+        return cannotUse(dest.failure().code, dest.failure().message);
     }
     return {};
 }
 
 struct Job::State {
+    State(QString name, std::stop_token stop) : queue(std::move(name)), connection(callBudget(), std::move(stop)) {}
+
     QString queue;
-    HttpPtr http;
+    Connection connection;
     DestPtr dest;
     DinfoPtr info;
     int jobId = 0;
     bool done = false;
-    std::stop_token stop;
-    Clock::time_point lastProgress = Clock::now();
 
+    http_t* http() const { return connection.http(); }
     Failure failure(const QString& why) const {
-        if (stop.stop_requested())
+        if (connection.cancelled())
             return cancelledFailure();
         return Failure{ErrorCode::SpoolerFailed,
                        QStringLiteral("The printer \"%1\" did not take the job: %2").arg(queue, why)};
     }
-    // A wait for the scheduler goes on while the job is wanted and the scheduler makes progress.
-    static int keepWaiting(http_t*, void* self) {
-        const auto* state = static_cast<const State*>(self);
-        return !state->stop.stop_requested() && Clock::now() - state->lastProgress < kStallLimit ? 1 : 0;
-    }
-    void progressed() { lastProgress = Clock::now(); }
+    Failure callFailure() const { return failure(connection.failure()); }
 };
 
 Job::Job(std::unique_ptr<State> state) : d(std::move(state)) {}
@@ -292,55 +463,51 @@ int Job::jobId() const {
 }
 
 Result<std::unique_ptr<Job>> Job::start(const QString& queue, const JobSettings& settings, std::stop_token stop) {
-    auto state = std::make_unique<State>();
-    state->queue = queue;
-    state->stop = std::move(stop);
-    QString error;
-    state->http = connectServer(&error);
-    if (!state->http)
-        return state->failure(error);
-    httpSetTimeout(state->http.get(), kWaitSliceS, State::keepWaiting, state.get());
-
-    state->dest = namedDestination(state->http.get(), queue);
-    if (!state->dest)
-        return state->failure(lastCupsError());
-    state->info.reset(cupsCopyDestInfo(state->http.get(), state->dest.get()));
+    auto state = std::make_unique<State>(queue, std::move(stop));
+    if (!state->connection.connect())
+        return state->failure(state->connection.connectError());
+    Result<DestPtr> dest = lookUp(state->connection, queue);
+    if (!dest)
+        return state->failure(dest.failure().message);
+    state->dest = std::move(*dest);
+    state->connection.arm();
+    state->info.reset(cupsCopyDestInfo(state->http(), state->dest.get()));
     if (!state->info)
-        return state->failure(lastCupsError());
+        return state->callFailure();
 
     Options options;
-    buildOptions(state->http.get(), state->dest.get(), state->info.get(), settings, options);
+    buildOptions(state->http(), state->dest.get(), state->info.get(), settings, options);
     const QByteArray title = settings.jobName.toUtf8();
-    state->progressed();
-    if (isFailure(cupsCreateDestJob(state->http.get(), state->dest.get(), state->info.get(), &state->jobId,
+    state->connection.arm();
+    if (isFailure(cupsCreateDestJob(state->http(), state->dest.get(), state->info.get(), &state->jobId,
                                     title.constData(), options.count(), options.data())) ||
         state->jobId <= 0) {
         state->jobId = 0;
         state->done = true;
-        return state->failure(lastCupsError());
+        return state->callFailure();
     }
     std::unique_ptr<Job> job(new Job(std::move(state)));
     State& s = *job->d;
-    s.progressed();
-    if (cupsStartDestDocument(s.http.get(), s.dest.get(), s.info.get(), s.jobId, title.constData(), CUPS_FORMAT_PDF, 0,
+    s.connection.arm();
+    if (cupsStartDestDocument(s.http(), s.dest.get(), s.info.get(), s.jobId, title.constData(), CUPS_FORMAT_PDF, 0,
                               nullptr, 1) != HTTP_STATUS_CONTINUE)
-        return s.failure(lastCupsError()); // the job is cancelled as it goes
+        return s.callFailure(); // the job is cancelled as it goes
     return job;
 }
 
 Status Job::write(const char* data, qint64 size) {
-    d->progressed();
-    if (cupsWriteRequestData(d->http.get(), data, std::size_t(size)) != HTTP_STATUS_CONTINUE)
-        return d->failure(lastCupsError());
+    d->connection.arm();
+    if (cupsWriteRequestData(d->http(), data, std::size_t(size)) != HTTP_STATUS_CONTINUE)
+        return d->callFailure();
     return {};
 }
 
 Result<Job::Accepted> Job::finish() {
-    d->progressed();
-    if (isFailure(cupsFinishDestDocument(d->http.get(), d->dest.get(), d->info.get())))
-        return d->failure(lastCupsError());
-    d->progressed();
-    if (QString error; !confirmDocument(d->http.get(), d->dest.get(), d->jobId, &error))
+    d->connection.arm();
+    if (isFailure(cupsFinishDestDocument(d->http(), d->dest.get(), d->info.get())))
+        return d->callFailure();
+    d->connection.arm();
+    if (QString error; !confirmDocument(d->connection, d->dest.get(), d->jobId, &error))
         return d->failure(error);
     d->done = true;
     const char* state = cupsGetOption("printer-state", d->dest->num_options, d->dest->options);
@@ -351,17 +518,15 @@ void Job::cancel() noexcept {
     if (d->done)
         return;
     d->done = true;
-    if (!d->http || d->jobId <= 0)
+    if (!d->http() || d->jobId <= 0)
         return;
     // The job may have been cancelled because the connection is stuck: the cancel gets a short
     // wait of its own, on a connection of its own.
-    QString error;
-    HttpPtr http = connectServer(&error);
-    if (!http)
+    Connection connection(std::min(kCancelBudget, callBudget()), {});
+    if (!connection.connect())
         return;
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
-    httpSetTimeout(http.get(), kWaitSliceS, beforeDeadline, &deadline);
-    cupsCancelDestJob(http.get(), d->dest.get(), d->jobId);
+    connection.arm();
+    cupsCancelDestJob(connection.http(), d->dest.get(), d->jobId);
 }
 
 } // namespace zendrik::cups

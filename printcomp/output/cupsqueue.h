@@ -18,7 +18,7 @@ struct Destination {
 };
 
 // The CUPS destinations in the order CUPS gives them. Empty, without an error, when no CUPS
-// server can be reached; never waits more than about a second for one.
+// server answers within 0.8 s; never waits longer.
 QList<Destination> listDestinations();
 
 // Printer settings as the component's codes (see <zendrik/members.h>).
@@ -31,15 +31,18 @@ struct JobSettings {
     int printQuality = 3; // 1 draft, 2 low, 3 medium, 4 high
 };
 
+// Every call to the scheduler below waits for its answer for $ZENDRIK_CUPS_TIMEOUT seconds (30
+// by default) at most; a failure then says what happened: no answer, the connection closed or
+// refused, an answer that is not IPP, or the scheduler's own words.
+
 // Asks the scheduler whether it has this destination, before a job is laid out for it. Fails
 // with UnknownPrinter when it has none (or there is no scheduler to have one), SpoolerFailed
-// otherwise; the message carries CUPS's own words.
-Status checkDestination(const QString& queue);
+// otherwise, Cancelled once `stop` is requested.
+Status checkDestination(const QString& queue, std::stop_token stop = {});
 
 // One job on one queue, its PDF document sent as it is written. The job exists at the scheduler
-// from start() on, and is cancelled there unless finish() succeeds. Failures are SpoolerFailed
-// with CUPS's own words, or Cancelled once `stop` is requested (which also ends any wait for the
-// scheduler).
+// from start() on, and is cancelled there unless finish() succeeds. Failures are SpoolerFailed,
+// or Cancelled once `stop` is requested (which also ends any wait for the scheduler).
 class Job {
 public:
     struct Accepted {

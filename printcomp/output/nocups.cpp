@@ -16,7 +16,7 @@ QList<Destination> listDestinations() {
     return {};
 }
 
-Status checkDestination(const QString& queue) {
+Status checkDestination(const QString& queue, std::stop_token) {
     return noCups(queue);
 }
 

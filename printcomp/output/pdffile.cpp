@@ -2,26 +2,27 @@
 
 #include <zendrik/zendrikglobal.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
-#include <QFileInfo>
-
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zendrik {
 
 namespace {
-constexpr qsizetype kMaxBaseNameLength = 120;
+// A name is at most 255 bytes; " (9999).pdf" takes 11 of them.
+constexpr qsizetype kMaxBaseNameBytes = 255 - 11;
+constexpr int kMaxLinkHops = 40;
 // Temporary files are private to their owner; the finished document is an ordinary file.
 constexpr QFileDevice::Permissions kFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
@@ -42,11 +43,15 @@ QString pdfFolder() {
 }
 
 QString pdfBaseName(const QString& title) {
+    static const QString unsafe = QStringLiteral("/\\:*?\"<>|");
     QString name;
     name.reserve(title.size());
     for (const QChar c : title) {
-        static const QString unsafe = QStringLiteral("/\\:*?\"<>|");
-        if (c.category() == QChar::Other_Control || unsafe.contains(c) || c == u'\r' || c == u'\n')
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Format)
+            continue;
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph || unsafe.contains(c))
             name.append(u'_');
         else
             name.append(c);
@@ -54,13 +59,51 @@ QString pdfBaseName(const QString& title) {
     name = name.trimmed();
     while (name.startsWith(u'.'))
         name.remove(0, 1);
-    if (name.size() > kMaxBaseNameLength) {
-        name.truncate(kMaxBaseNameLength);
-        if (name.back().isHighSurrogate())
-            name.chop(1);
+    // Cut at whole characters, counting the bytes the file system will store.
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size();) {
+        const qsizetype length = name.at(i).isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        bytes += QFile::encodeName(name.mid(i, length)).size();
+        if (bytes > kMaxBaseNameBytes) {
+            name.truncate(i);
+            break;
+        }
+        i += length;
     }
     name = name.trimmed();
     return name.isEmpty() ? QStringLiteral("Untitled") : name;
+}
+
+Result<ResolvedPdfPath> resolvePdfPath(const QString& path) {
+    const auto refused = [&](const QString& reason) {
+        return Failure{
+            ErrorCode::OutputFailed,
+            QStringLiteral("Cannot write the PDF file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason)};
+    };
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(current).constData(), &info) != 0) {
+            if (errno == ENOENT)
+                return ResolvedPdfPath{current, false};
+            return refused(systemReason(errno));
+        }
+        if (S_ISLNK(info.st_mode)) {
+            const QString target = QFile::symLinkTarget(current);
+            if (target.isEmpty())
+                return refused(systemReason(errno));
+            current = QDir::cleanPath(QFileInfo(current).dir().absoluteFilePath(target));
+            continue;
+        }
+        if (S_ISREG(info.st_mode))
+            return ResolvedPdfPath{current, false};
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))
+            return ResolvedPdfPath{current, true};
+        if (S_ISDIR(info.st_mode))
+            return refused(systemReason(EISDIR));
+        return refused(QStringLiteral("it is a socket or a block device, which a PDF is never written into"));
+    }
+    return refused(systemReason(ELOOP));
 }
 
 PdfFileTarget::PdfFileTarget(QString folder, QString exactPath)
@@ -99,17 +142,48 @@ Failure PdfFileTarget::cannotWriteIn(const QString& reason) const {
 }
 
 int PdfFileTarget::link(const QString& target) {
-    const QByteArray fdPath = QByteArray("/proc/self/fd/") + QByteArray::number(unnamedFd_);
     const QByteArray name = QFile::encodeName(target);
-    if (::linkat(AT_FDCWD, fdPath.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+    if (unnamed_) {
+        const QByteArray fdPath = QByteArray("/proc/self/fd/") + QByteArray::number(unnamedFd_);
+        if (::linkat(AT_FDCWD, fdPath.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        return errno;
+    }
+    // link() and renameat2(RENAME_NOREPLACE) both fail on a taken name (a dangling symbolic link
+    // included) rather than replace or follow it; file systems without hard links (FUSE ones may
+    // lack either) get the other.
+    const QByteArray from = QFile::encodeName(file_->fileName());
+    if (::link(from.constData(), name.constData()) == 0)
         return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0) {
+        file_->setAutoRemove(false);
+        return 0;
+    }
     return errno;
+}
+
+Result<QString> PdfFileTarget::linkHidden() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = QDir(folder_).filePath(
+            QStringLiteral(".zendrik-%1.pdf.part").arg(QRandomGenerator::global()->generate64(), 0, 36));
+        const int error = link(name);
+        if (error == 0)
+            return name;
+        if (error != EEXIST)
+            return cannotWriteIn(systemReason(error));
+    }
+    return cannotWriteIn(systemReason(EEXIST));
 }
 
 Result<QIODevice*> PdfFileTarget::open(const DocumentDescription& document) {
     title_ = document.title;
     const QString nativeFolder = QDir::toNativeSeparators(folder_);
-    if (!QFileInfo(folder_).isDir())
+    const QFileInfo folder(folder_);
+    if (folder.exists() && !folder.isDir())
+        return failure(QStringLiteral("Cannot write the PDF file: \"%1\" is not a folder.").arg(nativeFolder));
+    if (!folder.isDir())
         return failure(
             QStringLiteral("Cannot write the PDF file: the folder \"%1\" does not exist.").arg(nativeFolder));
     unnamedFd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
@@ -154,30 +228,17 @@ Result<OutputResult> PdfFileTarget::commit() {
 Result<OutputResult> PdfFileTarget::commitUnique() {
     const QDir dir(folder_);
     const QString base = pdfBaseName(title_);
-    const QString from = file_ ? file_->fileName() : QString();
     for (int n = 1; n < 10000; ++n) {
         const QString name = n == 1 ? base + QStringLiteral(".pdf") : QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
         const QString target = dir.filePath(name);
-        if (QFileInfo::exists(target))
+        const int error = link(target);
+        if (error == EEXIST)
             continue;
-        if (unnamed_) {
-            // Linking fails on an existing name, so a name taken meanwhile is skipped too.
-            const int error = link(target);
-            if (error == 0)
-                return OutputResult{target, 0, {}};
-            if (error == EEXIST)
-                continue;
+        if (error != 0)
             return cannotWrite(target, systemReason(error));
-        }
-        // QFile::rename never replaces an existing file, so a name taken meanwhile is skipped too.
-        if (QFile::rename(from, target)) {
+        if (file_)
             QFile::setPermissions(target, kFilePermissions);
-            file_->setAutoRemove(false);
-            return OutputResult{target, 0, {}};
-        }
-        if (QFileInfo::exists(target))
-            continue;
-        return cannotWrite(target, QStringLiteral("the finished file could not be renamed."));
+        return OutputResult{target, 0, {}};
     }
     return failure(QStringLiteral("Cannot write the PDF file: too many files named \"%1\" in \"%2\".")
                        .arg(base, QDir::toNativeSeparators(folder_)));
@@ -187,19 +248,32 @@ Result<OutputResult> PdfFileTarget::commitReplacing() {
     const QString& path = exactPath_;
     QString from;
     if (unnamed_) {
-        // Named beside the target first, then moved over it in one step.
-        from = QStringLiteral("%1.zendrik-%2.part").arg(path).arg(QCoreApplication::applicationPid());
-        QFile::remove(from);
-        if (const int error = link(from); error != 0) {
+        // A new file gets its name in one step, with no other name ever seen.
+        if (const int error = link(path); error == 0)
+            return OutputResult{path, 0, {}};
+        else if (error != EEXIST)
             return cannotWrite(path, systemReason(error));
-        }
+        // An existing one: named beside it first, then moved over it in one step.
+        Result<QString> named = linkHidden();
+        if (!named)
+            return named.failure();
+        from = *named;
     } else {
         from = file_->fileName();
     }
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0) {
+    const QByteArray fromName = QFile::encodeName(from);
+    const QByteArray toName = QFile::encodeName(path);
+    // Only a regular file is ever replaced; whatever else took its place meanwhile stays.
+    struct stat info {};
+    if (::lstat(toName.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (unnamed_)
+            ::unlink(fromName.constData());
+        return cannotWrite(path, QStringLiteral("it is no longer a regular file, and was left as it is"));
+    }
+    if (std::rename(fromName.constData(), toName.constData()) != 0) {
         const Failure failed = cannotWrite(path, systemReason(errno));
         if (unnamed_)
-            QFile::remove(from);
+            ::unlink(fromName.constData());
         return failed;
     }
     if (file_)

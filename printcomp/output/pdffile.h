@@ -16,13 +16,24 @@ namespace zendrik {
 // The folder "Save as PDF" writes into: $ZENDRIK_PDF_DIR, else the user's documents folder.
 QString pdfFolder();
 // A file name (without ".pdf") for a document title: characters unsafe in file names replaced,
-// "Untitled" when nothing is left.
+// format characters (bidirectional controls, joiners) dropped, short enough in the file system's
+// encoding that " (9999).pdf" still fits in a name; "Untitled" when nothing is left.
 QString pdfBaseName(const QString& title);
+
+// Where an exact PDF path leads once symbolic links are followed: the regular file to write
+// (which may not exist yet), or a FIFO or character device to stream into. A folder, a socket,
+// a block device or a loop of links fails with OutputFailed.
+struct ResolvedPdfPath {
+    QString path;
+    bool stream = false;
+};
+Result<ResolvedPdfPath> resolvePdfPath(const QString& path);
 
 class PdfFileTarget : public PdfOutputTarget {
 public:
     // A new file named after the document title in `folder` ("Title.pdf", "Title (2).pdf", ...),
-    // never replacing one; or, with `exactPath`, exactly that file, replaced when complete.
+    // never replacing one; or, with `exactPath` (resolved, see resolvePdfPath), exactly that
+    // file, replaced when complete if it is still a regular file then.
     PdfFileTarget(QString folder, QString exactPath);
     ~PdfFileTarget() override;
 
@@ -36,8 +47,11 @@ private:
     Failure failure(const QString& what) const;
     Failure cannotWrite(const QString& path, const QString& reason) const;
     Failure cannotWriteIn(const QString& reason) const;
-    // Gives the unnamed file a name; 0 or the system's error number.
+    // Gives the written file the name `target`, never replacing anything there; 0 or the
+    // system's error number (EEXIST when the name is taken).
     int link(const QString& target);
+    // Gives the unnamed file a new hidden name in the folder.
+    Result<QString> linkHidden();
     Result<OutputResult> commitUnique();
     Result<OutputResult> commitReplacing();
     QFileDevice* output() const;

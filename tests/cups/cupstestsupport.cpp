@@ -9,7 +9,14 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
+#include <cstring>
 #include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace cupstest {
 
@@ -137,6 +144,59 @@ void PrivateServer::signal(const QString& name) {
     const qint64 pid = readText(server_.dir + QStringLiteral("/cupsd.pid")).toLongLong();
     if (pid > 0)
         run(QStringLiteral("kill"), {QLatin1Char('-') + name, QString::number(pid)});
+}
+
+FakeServer::FakeServer(Kind kind, const QString& socket) {
+    const QByteArray path = QFile::encodeName(socket);
+    listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    ::unlink(path.constData());
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (kind == Kind::Refused) {
+        ::close(listener_);
+        listener_ = -1;
+        return;
+    }
+    // A listening socket that is never accepted still takes connections: the kernel queues them.
+    ::listen(listener_, 16);
+    if (kind == Kind::Silent)
+        return;
+    ::pipe2(stop_, O_CLOEXEC);
+    thread_ = std::thread([this, kind] { serve(kind); });
+}
+
+FakeServer::~FakeServer() {
+    if (thread_.joinable()) {
+        ::close(stop_[1]);
+        thread_.join();
+        ::close(stop_[0]);
+    }
+    if (listener_ >= 0)
+        ::close(listener_);
+}
+
+void FakeServer::serve(Kind kind) {
+    for (;;) {
+        pollfd wanted[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+        if (::poll(wanted, 2, -1) < 0 || wanted[1].revents != 0)
+            return;
+        const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        char request[4096];
+        pollfd incoming{client, POLLIN, 0};
+        // Garbage comes once the whole request is in, and stays to be read before the close.
+        while (::read(client, request, sizeof request) > 0 && kind == Kind::Garbage && ::poll(&incoming, 1, 200) > 0) {
+        }
+        if (kind == Kind::Garbage) {
+            static const char junk[] = "garbage, not a status line\r\n\r\n\x01\x02";
+            [[maybe_unused]] const auto sent = ::write(client, junk, sizeof junk);
+            ::poll(&incoming, 1, 1000);
+        }
+        ::close(client);
+    }
 }
 
 bool writePdf(const QString& path, int pages, const QString& marker, QSizeF pointSize) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <thread>
 
 namespace cupstest {
 
@@ -48,6 +49,24 @@ public:
 private:
     Server server_;
     bool started_ = false;
+};
+
+// A server that is not a scheduler, on a unix socket, for what no real one does: it takes
+// connections and never answers, closes them after reading a little, or answers with what is
+// not HTTP. Refused: the socket exists, but nothing listens on it.
+class FakeServer {
+public:
+    enum class Kind { Silent, Closes, Garbage, Refused };
+    FakeServer(Kind kind, const QString& socket);
+    ~FakeServer();
+    FakeServer(const FakeServer&) = delete;
+    FakeServer& operator=(const FakeServer&) = delete;
+
+private:
+    void serve(Kind kind);
+    int listener_ = -1;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
 };
 
 // Writes a PDF of `pages` pages, each holding "<marker> page N".

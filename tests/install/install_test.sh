@@ -23,6 +23,16 @@ if command -v man >/dev/null; then
     rendered=$(man -l "$man_page" 2>&1)
     grep -q -- "--list-printers" <<<"$rendered" || fail "the manual page does not render"
 fi
+# The bash completion: options, and names from the installed program's own tables.
+completion=$prefix/share/bash-completion/completions/zendrik-print
+[ -f "$completion" ] || fail "no bash completion"
+completes() { # completes WORD... -> what the completion offers for the last word
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _zendrik_print; echo "${COMPREPLY[*]}"' \
+        _ "$completion" "$prefix/bin/zendrik-print" "$@"
+}
+[[ " $(completes --pa) " == *" --paper "* ]] || fail "completion offers no --paper"
+[[ " $(completes --paper Leg) " == *" Legal "* ]] || fail "completion offers no paper names"
+[[ " $(completes --set PaperBin=Ma) " == *" PaperBin=Manual "* ]] || fail "completion offers no bin names"
 [ -n "$(find "$prefix" -name ZendrikConfig.cmake)" ] || fail "no package configuration installed"
 [ -n "$(find "$prefix" -name libzendrik.a)" ] || fail "the library is not installed"
 if [ -e "$appdir/ZendrikDemo" ]; then

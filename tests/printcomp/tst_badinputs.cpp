@@ -382,6 +382,9 @@ void TestBadInputs::fontSizesOfTheLists() {
 void TestBadInputs::fontSizesRefused_data() {
     QTest::addColumn<QString>("size");
     QTest::newRow("0") << "0";
+    QTest::newRow("smallest double") << "4.9e-324";
+    QTest::newRow("half a point") << "0.5";
+    QTest::newRow("past the largest") << "800.5";
     QTest::newRow("-1") << "-1";
     QTest::newRow("1e9") << "1e9";
     QTest::newRow("abc") << "abc";
@@ -394,7 +397,12 @@ void TestBadInputs::fontSizesRefused() {
     QFETCH(QString, size);
     Zendrik z;
     z.DocTextFont().setSize(QStringLiteral("12"));
-    QVERIFY_THROWS_EXCEPTION(RefusedValue, z.DocTextFont().setSize(size));
+    try {
+        z.DocTextFont().setSize(size);
+        QFAIL("the size was taken");
+    } catch (const RefusedValue& e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("accepted: 1 to 800 points")), e.what());
+    }
     QVERIFY_THROWS_EXCEPTION(RefusedValue, z.setMember(QStringLiteral("DocTitleFont.Size"), size));
     bool isNumber = false;
     const double number = size.toDouble(&isNumber);
@@ -441,17 +449,18 @@ void TestBadInputs::tenThousandPages() {
 void TestBadInputs::pdfFolderUnusable_data() {
     QTest::addColumn<QString>("kind");
     QTest::newRow("under a regular file") << "file";
+    QTest::newRow("a regular file") << "is file";
     QTest::newRow("read-only") << "readonly";
 }
 
 void TestBadInputs::pdfFolderUnusable() {
     QFETCH(QString, kind);
     QString folder;
-    if (kind == u"file") {
+    if (kind.endsWith(u"file")) {
         // No one, root included, can create a folder inside a regular file.
         const QString file = dataDir_->filePath(QStringLiteral("plain-file"));
         writeFile(file, "x");
-        folder = file + QStringLiteral("/pdf");
+        folder = kind == u"file" ? file + QStringLiteral("/pdf") : file;
     } else {
         if (geteuid() == 0) {
             if (!nobodyCanRunTheTool())
@@ -480,8 +489,11 @@ void TestBadInputs::pdfFolderUnusable() {
     QCOMPARE(out.completions, 0);
     QCOMPARE(out.codes, QList<int>{int(ErrorCode::OutputFailed)});
     QVERIFY2(out.errors.first().contains(QDir::toNativeSeparators(folder)), qPrintable(out.errors.first()));
+    QVERIFY2(
+        out.errors.first().contains(kind == u"is file" ? QStringLiteral("is not a folder") : QStringLiteral("folder")),
+        qPrintable(out.errors.first()));
     QCOMPARE(QDir(dataDir_->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"plain-file"}.mid(kind == u"file" ? 0 : 1));
+             QStringList{"plain-file"}.mid(kind.endsWith(u"file") ? 0 : 1));
     qputenv("ZENDRIK_PDF_DIR", pdfDir_->path().toLocal8Bit());
     checkStillPrints(z);
 }

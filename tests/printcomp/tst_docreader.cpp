@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zendrik;
@@ -59,6 +63,10 @@ private slots:
     void unreadableFiles_data();
     void unreadableFiles();
     void nulAfterTheFirstBlockIsBinary();
+    void fileChangedWhileRead_data();
+    void fileChangedWhileRead();
+    void descriptorIsReadWhereItStands();
+    void waitForAPipeEndsOnCancel();
     void marks_data();
     void marks();
     void lenientUtf8_data();
@@ -188,6 +196,13 @@ void TestDocReader::unreadableFiles_data() {
     QTest::newRow("missing") << dir_.filePath("no such file.txt") << "No such file or directory";
     QTest::newRow("directory") << dir_.path() << "Is a directory";
     QTest::newRow("binary") << write(QByteArray("text\0with\0\0\0nul", 16)) << "binary";
+    QTest::newRow("one NUL at an odd offset") << write(QByteArray("Hello\0World", 11)) << "binary";
+    QTest::newRow("one NUL after a line break") << write(QByteArray("first line\n\0 more", 17)) << "binary";
+    QTest::newRow("a FIFO") << [this] {
+        const QString fifo = dir_.filePath(QStringLiteral("fifo"));
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+        return fifo;
+    }() << "not a regular file";
     if (getuid() != 0) {
         const QString locked = write("secret");
         QFile::setPermissions(locked, QFileDevice::Permissions());
@@ -211,6 +226,78 @@ void TestDocReader::nulAfterTheFirstBlockIsBinary() {
     QVERIFY(reader.open(write(bytes)));
     readAll(reader);
     QVERIFY2(failureOf(reader).contains("binary"), qPrintable(failureOf(reader)));
+}
+
+void TestDocReader::fileChangedWhileRead_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("truncated") << "truncate";
+    QTest::newRow("appended to") << "append";
+    QTest::newRow("rewritten at the same size") << "rewrite";
+}
+
+// Past the first block, so that the change happens between reads.
+void TestDocReader::fileChangedWhileRead() {
+    QFETCH(QString, change);
+    const QByteArray text = QByteArray("a line of the document\n").repeated(20000);
+    const QString path = write(text);
+    DocumentReader reader;
+    QVERIFY(reader.open(path));
+    QString piece;
+    bool ends = true;
+    QVERIFY(reader.next(piece, ends));
+    QFile file(path);
+    if (change == u"truncate") {
+        QVERIFY(file.resize(text.size() / 2));
+    } else {
+        QVERIFY(file.open(change == u"append" ? QIODevice::Append : QIODevice::ReadWrite));
+        QThread::msleep(10); // a time stamp the file system tells apart
+        file.write(change == u"append" ? QByteArray("more\n") : QByteArray(text.size(), 'x'));
+        file.close();
+    }
+    readAll(reader);
+    QCOMPARE(reader.failure()->code, ErrorCode::DocumentUnreadable);
+    QVERIFY2(failureOf(reader).contains(QStringLiteral("changed while it was being printed")) &&
+                 failureOf(reader).contains(path),
+             qPrintable(failureOf(reader)));
+}
+
+// "/dev/fd/N": the descriptor itself, read where it stands (a pipe too, which a path refuses).
+void TestDocReader::descriptorIsReadWhereItStands() {
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    QCOMPARE(::write(ends[1], "first\nsecond\n", 13), 13);
+    ::close(ends[1]);
+    DocumentReader fromPipe;
+    QVERIFY2(fromPipe.open(QStringLiteral("/dev/fd/%1").arg(ends[0])), qPrintable(failureOf(fromPipe)));
+    QVERIFY(!fromPipe.stamp());
+    QCOMPARE(texts(readAll(fromPipe)), (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    ::close(ends[0]);
+
+    QFile file(write("skipped\nkept\n"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.seek(8));
+    for (int pass = 0; pass < 2; ++pass) {
+        DocumentReader fromFile;
+        QVERIFY(fromFile.open(QStringLiteral("/proc/self/fd/%1").arg(file.handle())));
+        QCOMPARE(texts(readAll(fromFile)), QStringList{QStringLiteral("kept")});
+        QVERIFY(!fromFile.failure());
+    }
+}
+
+void TestDocReader::waitForAPipeEndsOnCancel() {
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    std::stop_source cancel;
+    DocumentReader reader;
+    std::jthread canceller([&] {
+        QThread::msleep(100);
+        cancel.request_stop();
+    });
+    const Status opened = reader.open(QStringLiteral("/dev/fd/%1").arg(ends[0]), cancel.get_token());
+    QVERIFY(!opened);
+    QCOMPARE(reader.failure()->code, ErrorCode::Cancelled);
+    ::close(ends[0]);
+    ::close(ends[1]);
 }
 
 void TestDocReader::marks_data() {

@@ -105,6 +105,8 @@ private slots:
     void emptyBodyGivesOnePage();
     void noRoomForTheBody_data();
     void noRoomForTheBody();
+    void fontsTheEngineCannotMeasureAreRefused_data();
+    void fontsTheEngineCannotMeasureAreRefused();
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
@@ -372,6 +374,32 @@ void TestLayout::noRoomForTheBody() {
     const Laid r = layOut(spec, sampleText(3), metrics_);
     QVERIFY(r.pages.isEmpty());
     QVERIFY2(r.error.contains(QStringLiteral("no room")), qPrintable(r.error));
+}
+
+void TestLayout::fontsTheEngineCannotMeasureAreRefused_data() {
+    QTest::addColumn<double>("body");
+    QTest::addColumn<double>("title");
+    QTest::addColumn<QString>("says");
+    // Far below what the font engine measures, lines have no height: a page would never fill.
+    QTest::newRow("body at 1e-9 pt") << 1e-9 << 16.0 << "lines are 0 points apart";
+    // Far above, the metrics overflow and come out negative.
+    QTest::newRow("title at 1638 pt") << 10.0 << 1638.0 << "cannot be measured";
+}
+
+// Layout may not start with such fonts.
+void TestLayout::fontsTheEngineCannotMeasureAreRefused() {
+    QFETCH(double, body);
+    QFETCH(double, title);
+    QFETCH(QString, says);
+    std::array<FontSpec, kFontRoles> fonts = dejaVuFonts(body);
+    fonts[static_cast<size_t>(FontRole::Title)].pointSize = title;
+    const QtFontMetrics metrics(fonts);
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Title");
+    spec.pageNumbers = true;
+    const Laid r = layOut(spec, sampleText(3), metrics);
+    QVERIFY(r.pages.isEmpty());
+    QVERIFY2(r.error.contains(says), qPrintable(r.error));
 }
 
 void TestLayout::rightToLeftLinesAreRightAligned() {

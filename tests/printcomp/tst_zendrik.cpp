@@ -159,11 +159,14 @@ void TestZendrik::refusedValues_data() {
     QTest::newRow("LineSpacing -1") << "LineSpacing" << QVariant(-1);
     QTest::newRow("MarginLeft 40000") << "MarginLeft" << QVariant(40000);
     QTest::newRow("MarginTop -1") << "MarginTop" << QVariant(-1);
-    QTest::newRow("PaperSize text") << "PaperSize" << QVariant(QStringLiteral("A4"));
+    QTest::newRow("PaperSize unknown name") << "PaperSize" << QVariant(QStringLiteral("A44"));
+    QTest::newRow("PaperBin name of a paper") << "PaperBin" << QVariant(QStringLiteral("A4"));
+    QTest::newRow("PrintMode 2") << "PrintMode" << QVariant(2);
     QTest::newRow("DrawBorder maybe") << "DrawBorder" << QVariant(QStringLiteral("maybe"));
     QTest::newRow("size not a number") << "DocTextFont.Size" << QVariant(QStringLiteral("big"));
     QTest::newRow("size zero") << "DocTitleFont.Size" << QVariant(QStringLiteral("0"));
     QTest::newRow("size negative") << "DocHeaderFont.Size" << QVariant(QStringLiteral("-8"));
+    QTest::newRow("size below a point") << "DocFooterFont.Size" << QVariant(QStringLiteral("0.99"));
     QTest::newRow("unknown member") << "PaperColour" << QVariant(1);
 }
 
@@ -192,6 +195,11 @@ void TestZendrik::setMemberByNameAndId_data() {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QVariant>("stored");
     QTest::newRow("PaperSize text") << "PaperSize" << QVariant(QStringLiteral("41")) << QVariant(41);
+    QTest::newRow("PaperSize by name") << "PaperSize" << QVariant(QStringLiteral("a4")) << QVariant(9);
+    QTest::newRow("PaperBin by name") << "PaperBin" << QVariant(QStringLiteral("Manual")) << QVariant(4);
+    QTest::newRow("Orientation by name") << "Orientation" << QVariant(QStringLiteral("Landscape")) << QVariant(2);
+    QTest::newRow("PrintQuality by name") << "PrintQuality" << QVariant(QStringLiteral("high")) << QVariant(4);
+    QTest::newRow("LineSpacing by name") << "LineSpacing" << QVariant(QStringLiteral("1.5 Lines")) << QVariant(2);
     QTest::newRow("Copies") << "Copies" << QVariant(10) << QVariant(qint16(10));
     QTest::newRow("boolean -1") << "DrawBorder" << QVariant(QStringLiteral("-1")) << QVariant(true);
     QTest::newRow("boolean true") << "PrintPageNumbers" << QVariant(QStringLiteral("true")) << QVariant(true);

@@ -115,7 +115,7 @@ public:
     qint16 MarginBottom() const;
     void setMarginBottom(qint16 value);
 
-    // Accepted for compatibility; only 1 is meaningful. Default 1.
+    // Accepted for compatibility: 1, the only value it takes. Default 1.
     qint16 PrintMode() const;
     void setPrintMode(qint16 value);
 
@@ -156,11 +156,22 @@ public:
 
     // Where "Save as PDF" writes: empty (the default) for a new file named after the title in the
     // PDF folder (see kPdfDirEnv); otherwise exactly this file, replaced when the job completes.
+    // A symbolic link is followed and its target written; a FIFO or a character device there is
+    // written into as a stream, and so is "/dev/stdout" (or "/dev/fd/N"): the descriptor as it is
+    // at PrintDoc. Nothing but a regular file is ever replaced, and a path that is the job's
+    // document file (by any name) is refused.
     QString outputFileName() const;
     void setOutputFileName(const QString& path);
     // The PDF file the last completed job wrote; empty when that job went to a printer, and before
     // the first one.
     QString lastOutputPath() const;
+    // The CUPS job id of the last completed job on a printer (lp reports it as "QUEUE-ID"); 0
+    // after a "Save as PDF" job or before any job.
+    qint32 lastJobId() const;
+    // The number of pages of the job being printed when it is known at its PrintingPage events;
+    // pages are laid out in one pass (each page's "Page N of M" is completed once the last page
+    // is laid out), so today it is 0 while a job prints.
+    qint32 pageCount() const;
     // What the user of the last completed job should still be told (for example that the queue is
     // stopped and the job waits in it); empty when nothing.
     QString lastNotice() const;

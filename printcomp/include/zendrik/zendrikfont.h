@@ -31,7 +31,7 @@ public:
 
     double Size() const { return spec_.pointSize; }
     // Points, given as text ("10", "8.25"; C locale or the user's locale). Throws RefusedValue
-    // unless it is a positive number of at most 1638 points.
+    // unless it is a number from 1 to 800 points.
     void setSize(const QString& points);
     void setSize(double points);
 

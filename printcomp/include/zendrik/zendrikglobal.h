@@ -23,4 +23,10 @@ inline constexpr const char* kSaveAsPdfPrinter = "Save as PDF";
 // documents folder.
 inline constexpr const char* kPdfDirEnv = "ZENDRIK_PDF_DIR";
 
+// Environment variable: how long, in seconds, one request to the CUPS scheduler may wait for its
+// answer (a piece of a document being sent counts as one) before the job fails saying there was
+// no answer. Unset: kDefaultCupsTimeoutSeconds. Listing the printers waits 0.8 s at most.
+inline constexpr const char* kCupsTimeoutEnv = "ZENDRIK_CUPS_TIMEOUT";
+inline constexpr int kDefaultCupsTimeoutSeconds = 30;
+
 } // namespace zendrik
