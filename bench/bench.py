@@ -10,6 +10,7 @@ only), CUPS texttopdf and Qt's own QTextLayout + QPdfWriter (bench-qtpeer).
 --large adds the memory runs of zendrik-print alone: a 1 GB file (the 10 MB corpus a hundred
 times) and one line of 50 MB without a space; they take several minutes."""
 import os
+import pty
 import re
 import subprocess
 import sys
@@ -17,25 +18,42 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The first page as zendrik-print shows it on a terminal ("\r\033[Kpage 1"), and as the Qt peer writes it.
+FIRST_PAGE = r"(?m)(^|\x1b\[K)page 1(\b|$)"
 CORPORA = [("10 MB real prose", "prose", 10), ("10 MB dictionary words", "dictionary", 10),
            ("10 MB mixed scripts", "mixed", 10), ("10 MB 200-word synthetic English", "synthetic", 10),
            ("1 MB real prose", "prose", 1)]
 
 
 def timed(cmd, first_page_pattern=None, env=None):
-    """Runs cmd under /usr/bin/time -v; returns (seconds, peak RSS in MB, seconds to first page)."""
+    """Runs cmd under /usr/bin/time -v; returns (seconds, peak RSS in MB, seconds to first page).
+    Standard error is a terminal (zendrik-print shows its progress only there), read as it comes."""
+    master, slave = pty.openpty()
+    report = tempfile.NamedTemporaryFile(prefix="zendrik-bench-time.", delete=False)
+    report.close()
     start = time.monotonic()
-    proc = subprocess.Popen(["/usr/bin/time", "-v"] + cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                            env=env, text=True, errors="replace")
+    proc = subprocess.Popen(["/usr/bin/time", "-v", "-o", report.name] + cmd, stdout=subprocess.DEVNULL,
+                            stderr=slave, env=env)
+    os.close(slave)
     first = None
-    lines = []
-    for line in proc.stderr:
-        if first is None and first_page_pattern and re.search(first_page_pattern, line):
-            first = time.monotonic() - start
-        lines.append(line)
+    seen = b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # EIO once the last writer is gone
+            break
+        if not chunk:
+            break
+        if first is None and first_page_pattern:
+            seen = (seen + chunk)[-4096:]
+            if re.search(first_page_pattern, seen.decode("utf-8", "replace")):
+                first = time.monotonic() - start
     proc.wait()
     elapsed = time.monotonic() - start
-    text = "".join(lines)
+    os.close(master)
+    with open(report.name, encoding="utf-8", errors="replace") as f:
+        text = f.read()
+    os.remove(report.name)
     if proc.returncode != 0:
         sys.stderr.write("failed: %s\n%s\n" % (" ".join(cmd), text[-2000:]))
         return None
@@ -95,10 +113,10 @@ def main():
         for m in ("Margin" + s for s in ("Left", "Right", "Top", "Bottom")):
             common += ["--set", m + "=1440"]
         out = os.path.join(work, "zendrik.pdf")
-        r = timed([zendrik] + common + ["--set", "PrintPageNumbers=true", "--pdf", out], r"^page 1$", env)
+        r = timed([zendrik] + common + ["--set", "PrintPageNumbers=true", "--pdf", out], FIRST_PAGE, env)
         if r:
             pages = pdf_pages(out)
-            off = timed([zendrik] + common + ["--set", "PrintPageNumbers=false", "--pdf", out], r"^page 1$", env)
+            off = timed([zendrik] + common + ["--set", "PrintPageNumbers=false", "--pdf", out], FIRST_PAGE, env)
             rows.append((name, "zendrik-print", size, r[0], pages, r[1],
                          "%.2f / %.2f" % (r[2], off[2] if off else float("nan"))))
         # Debian's paps (0.6.8) writes PostScript only; its PostScript draws every glyph as a path,
@@ -122,7 +140,7 @@ def main():
             rows.append((name, "CUPS texttopdf", size, r[0], pdf_pages(out), r[1], "-"))
         if os.path.exists(qtpeer):
             out = os.path.join(work, "qtpeer.pdf")
-            r = timed([qtpeer, corpus, out], r"^page 1$", env)
+            r = timed([qtpeer, corpus, out], FIRST_PAGE, env)
             if r:
                 rows.append((name, "Qt QTextLayout + QPdfWriter", size, r[0], pdf_pages(out), r[1],
                              "%.2f" % r[2] if r[2] is not None else "-"))
@@ -132,7 +150,7 @@ def main():
             size = os.path.getsize(path) / (1024.0 * 1024.0)
             out = os.path.join(work, "large.pdf")
             r = timed([zendrik, "--set", "DocFile=" + path, "--set", "PaperSize=9", "--set", "DocTextFont.Size=10",
-                       "--pdf", out], r"^page 1$", env)
+                       "--pdf", out], FIRST_PAGE, env)
             if r:
                 rows.append((name, "zendrik-print", size, r[0], pdf_pages(out), r[1], "- / %.2f" % r[2]))
                 os.remove(out)

@@ -272,7 +272,45 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
     std::lock_guard lock(mutex_);
     if (auto it = fallbacks_.constFind(key); it != fallbacks_.constEnd())
         return *it;
-    // Qt's own choice: its layout of the character alone, in the role's font.
+    if (!answering_.joinable())
+        answering_ = std::jthread([this](std::stop_token stop) { answer(std::move(stop)); });
+    std::shared_ptr<const FontFace> face;
+    {
+        std::unique_lock question(questionMutex_);
+        questionRole_ = role;
+        question_ = c;
+        asked_ = true;
+        questionReady_.notify_one();
+        answerReady_.wait(question, [&] { return !asked_; });
+        face = std::exchange(answer_, nullptr);
+    }
+    if (fallbacks_.size() >= kMaxFallbacks)
+        fallbacks_.clear();
+    fallbacks_.insert(key, face);
+    return face;
+}
+
+void FontSet::answer(std::stop_token stop) const {
+    std::unique_lock question(questionMutex_);
+    while (questionReady_.wait(question, stop, [&] { return asked_; })) {
+        const FontRole role = questionRole_;
+        const char32_t c = question_;
+        question.unlock();
+        std::shared_ptr<const FontFace> face;
+        try {
+            face = qtChoice(role, c);
+        } catch (...) {
+            face = FontFace::boxes();
+        }
+        question.lock();
+        answer_ = std::move(face);
+        asked_ = false;
+        answerReady_.notify_all();
+    }
+}
+
+// Qt's own choice: its layout of the character alone, in the role's font.
+std::shared_ptr<const FontFace> FontSet::qtChoice(FontRole role, char32_t c) const {
     std::shared_ptr<const FontFace> face = FontFace::boxes();
     QTextLayout layout(QString::fromUcs4(&c, 1), QFont(roles_[size_t(role)].font));
     layout.setCacheEnabled(false);
@@ -289,9 +327,6 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
             break;
         }
     }
-    if (fallbacks_.size() >= kMaxFallbacks)
-        fallbacks_.clear();
-    fallbacks_.insert(key, face);
     return face;
 }
 

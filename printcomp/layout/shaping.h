@@ -10,8 +10,11 @@
 #include <QString>
 
 #include <array>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stop_token>
+#include <thread>
 #include <vector>
 
 namespace zendrik {
@@ -34,9 +37,22 @@ private:
         std::shared_ptr<const FontFace> face;
         qreal pointSize = 10;
     };
+    std::shared_ptr<const FontFace> qtChoice(FontRole role, char32_t c) const;
+    void answer(std::stop_token stop) const;
+
     std::array<Role, kFontRoles> roles_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_; // held while a fallback is looked for: one question at a time
     mutable QHash<quint64, std::shared_ptr<const FontFace>> fallbacks_;
+    // Qt opens the fonts it falls back on once per thread: every question goes to one thread of
+    // the set's own, started at the first.
+    mutable std::mutex questionMutex_;
+    mutable std::condition_variable_any questionReady_;
+    mutable std::condition_variable answerReady_;
+    mutable FontRole questionRole_ = FontRole::Body;
+    mutable char32_t question_ = 0;
+    mutable bool asked_ = false;
+    mutable std::shared_ptr<const FontFace> answer_;
+    mutable std::jthread answering_; // last: stopped and joined before the rest goes
 };
 
 struct ShapedGlyph {
