@@ -9,6 +9,8 @@
 
 #include <QStringView>
 
+#include <span>
+
 #include <variant>
 
 namespace zendrik {

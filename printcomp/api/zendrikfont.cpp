@@ -19,11 +19,23 @@ QString memberName(quint32 id) {
 } // namespace
 
 ZendrikFont::ZendrikFont(Zendrik& owner, quint32 memberId, FontSpec initial)
-    : owner_(owner), memberId_(memberId), spec_(std::move(initial)) {}
+    : QObject(&owner), owner_(owner), memberId_(memberId), spec_(std::move(initial)) {
+    if (const auto info = memberById(memberId))
+        setObjectName(QLatin1String(info->name));
+}
+
+ZendrikFont::~ZendrikFont() = default;
+
+template <class T> void ZendrikFont::assign(T& field, const T& value, FontMember what, const QVariant& sent) {
+    const bool differs = field != value;
+    field = value;
+    owner_.fontChanged(*this, what, sent);
+    if (differs)
+        emit changed();
+}
 
 void ZendrikFont::setName(const QString& family) {
-    spec_.name = family;
-    owner_.fontChanged(*this, FontMember::Name, family);
+    assign(spec_.name, family, FontMember::Name, family);
 }
 
 void ZendrikFont::setSize(const QString& points) {
@@ -39,8 +51,7 @@ void ZendrikFont::setSize(const QString& points) {
                                .arg(kMaxPointSize)
                                .toStdString());
     }
-    spec_.pointSize = value;
-    owner_.fontChanged(*this, FontMember::Size, points);
+    assign(spec_.pointSize, value, FontMember::Size, points);
 }
 
 void ZendrikFont::setSize(double points) {
@@ -51,23 +62,19 @@ void ZendrikFont::setSize(double points) {
                                .arg(kMaxPointSize)
                                .toStdString());
     }
-    spec_.pointSize = points;
-    owner_.fontChanged(*this, FontMember::Size, points);
+    assign(spec_.pointSize, points, FontMember::Size, points);
 }
 
 void ZendrikFont::setBold(bool on) {
-    spec_.bold = on;
-    owner_.fontChanged(*this, FontMember::Bold, on);
+    assign(spec_.bold, on, FontMember::Bold, on);
 }
 
 void ZendrikFont::setItalic(bool on) {
-    spec_.italic = on;
-    owner_.fontChanged(*this, FontMember::Italic, on);
+    assign(spec_.italic, on, FontMember::Italic, on);
 }
 
 void ZendrikFont::setUnderline(bool on) {
-    spec_.underline = on;
-    owner_.fontChanged(*this, FontMember::Underline, on);
+    assign(spec_.underline, on, FontMember::Underline, on);
 }
 
 } // namespace zendrik
