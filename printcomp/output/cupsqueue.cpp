@@ -147,21 +147,74 @@ std::optional<QByteArray> resolutionFor(http_t* http, cups_dest_t* dest, cups_di
     return resolutionText(chosen.x, chosen.y, chosen.units);
 }
 
-void buildOptions(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const JobSettings& s, Options& options) {
+// The keywords a printer lists for an attribute ("media-supported"), without custom size ranges.
+QStringList supportedKeywords(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const char* option) {
+    QStringList keywords;
+    ipp_attribute_t* supported = cupsFindDestSupported(http, dest, info, option);
+    for (int i = 0; supported && i < ippGetCount(supported); ++i) {
+        const QString keyword = QString::fromUtf8(ippGetString(supported, i, nullptr));
+        if (!keyword.isEmpty() && !keyword.startsWith(QLatin1String("custom_")))
+            keywords.append(keyword);
+    }
+    return keywords;
+}
+
+// "Letter (na_letter_8.5x11in)": the paper list's name for a PWG media name, where it has one.
+QString describeMedia(const QString& media) {
+    for (const Paper& paper : paperTable()) {
+        if (media == QLatin1String(paper.pwgMedia))
+            return QStringLiteral("%1 (%2)").arg(QLatin1String(paper.name), media);
+    }
+    return media;
+}
+
+// A sheet the printer lists, or one that its custom size range holds ("custom_b4_250x353mm" for
+// "iso_b4_250x353mm": the PWG name with the custom class).
+bool offersPaper(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const char* pwgMedia) {
+    if (cupsCheckDestSupported(http, dest, info, "media", pwgMedia))
+        return true;
+    const char* nameAndSize = std::strchr(pwgMedia, '_');
+    return nameAndSize &&
+           cupsCheckDestSupported(http, dest, info, "media", (QByteArray("custom") + nameAndSize).constData());
+}
+
+// The paper and the paper source are never changed behind the user's back: a printer that lists
+// its media or sources and lacks the one asked for refuses the job. A printer that lists no
+// sources, and the Auto bin on any printer, leave the source to the printer.
+Status buildOptions(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const JobSettings& s, Options& options) {
     options.add("copies", QByteArray::number(std::max(1, s.copies)));
-    if (const auto paper = paperForCode(s.paperSize))
+    if (const auto paper = paperForCode(s.paperSize)) {
+        const QStringList offered = supportedKeywords(http, dest, info, "media");
+        if (!offered.isEmpty() && !offersPaper(http, dest, info, paper->pwgMedia)) {
+            QStringList described;
+            for (const QString& media : offered)
+                described.append(describeMedia(media));
+            return Failure{ErrorCode::SpoolerFailed,
+                           QStringLiteral("it has no paper %1 (media %2); it offers %3")
+                               .arg(QLatin1String(paper->name), QLatin1String(paper->pwgMedia),
+                                    described.join(QLatin1String(", ")))};
+        }
         options.add("media", paper->pwgMedia);
+    }
     options.add("orientation-requested", s.orientation == 2 ? "4" : "3");
 
     if (const auto bin = paperBinForCode(s.paperBin)) {
-        if (cupsCheckDestSupported(http, dest, info, "media-source", bin->mediaSource))
+        const QStringList sources = supportedKeywords(http, dest, info, "media-source");
+        if (sources.contains(QLatin1String(bin->mediaSource))) {
             options.add("media-source", bin->mediaSource);
+        } else if (!sources.isEmpty() && bin->code != kDefaultPaperBinCode) {
+            return Failure{
+                ErrorCode::SpoolerFailed,
+                QStringLiteral("it has no paper source %1 (media-source %2); it offers %3")
+                    .arg(QLatin1String(bin->name), QLatin1String(bin->mediaSource), sources.join(QLatin1String(", ")))};
+        }
     }
 
     const Quality quality = qualityFor(s.printQuality);
     options.add("print-quality", QByteArray::number(int(quality)));
     if (auto resolution = resolutionFor(http, dest, info, quality))
         options.add("printer-resolution", *resolution);
+    return {};
 }
 
 bool isFailure(ipp_status_t status) {
@@ -181,9 +234,12 @@ QString connectionError(http_t* http) {
 // When the connection breaks before the answer to the finished document, libcups keeps the
 // previous (successful) status: the job counts as queued only once the scheduler says it holds
 // the document.
-bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, QString* error) {
+bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, const char* resource, QString* error) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    if (const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options)) {
+    const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
+    if (!uri)
+        uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    if (uri) {
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
         ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     } else {
@@ -196,10 +252,14 @@ bool confirmDocument(http_t* http, cups_dest_t* dest, int jobId, QString* error)
     static const char* const wanted[] = {"job-state", "number-of-documents"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
 
-    ipp_t* response = cupsDoRequest(http, request, "/");
+    ipp_t* response = cupsDoRequest(http, request, resource);
     const bool answered = response && !isFailure(ippGetStatusCode(response));
     ipp_attribute_t* docs = answered ? ippFindAttribute(response, "number-of-documents", IPP_TAG_INTEGER) : nullptr;
-    const bool held = docs && ippGetInteger(docs, 0) >= 1;
+    ipp_attribute_t* state = answered ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM) : nullptr;
+    // A printer need not count documents; then a job it has neither cancelled nor aborted holds it.
+    const bool held =
+        docs ? ippGetInteger(docs, 0) >= 1
+             : state && ippGetInteger(state, 0) != IPP_JSTATE_CANCELED && ippGetInteger(state, 0) != IPP_JSTATE_ABORTED;
     ippDelete(response);
     if (!answered)
         *error = connectionError(http);
@@ -227,7 +287,30 @@ QList<Destination> listDestinations() {
 }
 
 namespace {
+
+// A printer's own URI rather than a queue name: the job goes to the printer directly.
+bool isPrinterUri(const QString& printer) {
+    return printer.startsWith(QLatin1String("ipp://")) || printer.startsWith(QLatin1String("ipps://"));
+}
+
+// Connects to the printer a URI names, giving up after a second; `resource` receives its path.
+HttpPtr connectPrinter(cups_dest_t* dest, QByteArray* resource, QString* error) {
+    char path[HTTP_MAX_URI] = "/";
+    HttpPtr http(
+        cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, kConnectTimeoutMs, nullptr, path, sizeof path, nullptr, nullptr));
+    if (resource)
+        *resource = path;
+    // libcups hands back the connection even when it could not connect.
+    if (http && httpGetFd(http.get()) < 0)
+        http.reset();
+    if (!http && error)
+        *error = QStringLiteral("Unable to connect to the printer: %1").arg(lastCupsError());
+    return http;
+}
+
 DestPtr namedDestination(http_t* http, const QString& queue) {
+    if (isPrinterUri(queue))
+        return DestPtr(cupsGetDestWithURI(nullptr, queue.toUtf8().constData()));
     // Queue names never hold '/': anything after it names an instance.
     const qsizetype slash = queue.indexOf(QLatin1Char('/'));
     const QByteArray name = queue.left(slash).toUtf8();
@@ -242,6 +325,19 @@ Status checkDestination(const QString& queue) {
         return Failure{code, QStringLiteral("The printer \"%1\" cannot be used: %2").arg(queue, why)};
     };
     QString error;
+    if (isPrinterUri(queue)) {
+        DestPtr dest = namedDestination(nullptr, queue);
+        if (!dest)
+            return cannotUse(ErrorCode::UnknownPrinter, lastCupsError());
+        HttpPtr http = connectPrinter(dest.get(), nullptr, &error);
+        if (!http)
+            return cannotUse(ErrorCode::SpoolerFailed, error);
+        if (!DinfoPtr(cupsCopyDestInfo(http.get(), dest.get())))
+            return cannotUse(cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND ? ErrorCode::UnknownPrinter
+                                                                           : ErrorCode::SpoolerFailed,
+                             lastCupsError());
+        return {};
+    }
     HttpPtr http = connectServer(&error);
     // With no scheduler the printer list holds "Save as PDF" alone: any other name is unknown.
     if (!http)
@@ -258,6 +354,8 @@ Status checkDestination(const QString& queue) {
 
 struct Job::State {
     QString queue;
+    bool direct = false;       // a printer's URI: requests go to the printer, not a scheduler
+    QByteArray resource = "/"; // where on that connection
     HttpPtr http;
     DestPtr dest;
     DinfoPtr info;
@@ -296,12 +394,21 @@ Result<std::unique_ptr<Job>> Job::start(const QString& queue, const JobSettings&
     state->queue = queue;
     state->stop = std::move(stop);
     QString error;
-    state->http = connectServer(&error);
+    state->direct = isPrinterUri(queue);
+    if (state->direct) {
+        state->dest = namedDestination(nullptr, queue);
+        if (!state->dest)
+            return state->failure(lastCupsError());
+        state->http = connectPrinter(state->dest.get(), &state->resource, &error);
+    } else {
+        state->http = connectServer(&error);
+    }
     if (!state->http)
         return state->failure(error);
     httpSetTimeout(state->http.get(), kWaitSliceS, State::keepWaiting, state.get());
 
-    state->dest = namedDestination(state->http.get(), queue);
+    if (!state->dest)
+        state->dest = namedDestination(state->http.get(), queue);
     if (!state->dest)
         return state->failure(lastCupsError());
     state->info.reset(cupsCopyDestInfo(state->http.get(), state->dest.get()));
@@ -309,7 +416,9 @@ Result<std::unique_ptr<Job>> Job::start(const QString& queue, const JobSettings&
         return state->failure(lastCupsError());
 
     Options options;
-    buildOptions(state->http.get(), state->dest.get(), state->info.get(), settings, options);
+    if (Status usable = buildOptions(state->http.get(), state->dest.get(), state->info.get(), settings, options);
+        !usable)
+        return state->failure(usable.message());
     const QByteArray title = settings.jobName.toUtf8();
     state->progressed();
     if (isFailure(cupsCreateDestJob(state->http.get(), state->dest.get(), state->info.get(), &state->jobId,
@@ -340,7 +449,7 @@ Result<Job::Accepted> Job::finish() {
     if (isFailure(cupsFinishDestDocument(d->http.get(), d->dest.get(), d->info.get())))
         return d->failure(lastCupsError());
     d->progressed();
-    if (QString error; !confirmDocument(d->http.get(), d->dest.get(), d->jobId, &error))
+    if (QString error; !confirmDocument(d->http.get(), d->dest.get(), d->jobId, d->resource.constData(), &error))
         return d->failure(error);
     d->done = true;
     const char* state = cupsGetOption("printer-state", d->dest->num_options, d->dest->options);
@@ -356,7 +465,7 @@ void Job::cancel() noexcept {
     // The job may have been cancelled because the connection is stuck: the cancel gets a short
     // wait of its own, on a connection of its own.
     QString error;
-    HttpPtr http = connectServer(&error);
+    HttpPtr http = d->direct ? connectPrinter(d->dest.get(), nullptr, &error) : connectServer(&error);
     if (!http)
         return;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
