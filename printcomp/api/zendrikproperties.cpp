@@ -72,32 +72,32 @@ void Zendrik::writePaperBin(PaperBinCode value) {
     reportRefusal(*this, [&] { setPaperBin(static_cast<qint32>(value)); });
 }
 
-void Zendrik::writeCopies(qint16 value) {
-    reportRefusal(*this, [&] { setCopies(value); });
+void Zendrik::writeCopies(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::Copies, value); });
 }
 
 void Zendrik::writeLineSpacing(qint32 value) {
     reportRefusal(*this, [&] { setLineSpacing(value); });
 }
 
-void Zendrik::writeMarginLeft(qint16 value) {
-    reportRefusal(*this, [&] { setMarginLeft(value); });
+void Zendrik::writeMarginLeft(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::MarginLeft, value); });
 }
 
-void Zendrik::writeMarginRight(qint16 value) {
-    reportRefusal(*this, [&] { setMarginRight(value); });
+void Zendrik::writeMarginRight(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::MarginRight, value); });
 }
 
-void Zendrik::writeMarginTop(qint16 value) {
-    reportRefusal(*this, [&] { setMarginTop(value); });
+void Zendrik::writeMarginTop(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::MarginTop, value); });
 }
 
-void Zendrik::writeMarginBottom(qint16 value) {
-    reportRefusal(*this, [&] { setMarginBottom(value); });
+void Zendrik::writeMarginBottom(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::MarginBottom, value); });
 }
 
-void Zendrik::writePrintMode(qint16 value) {
-    reportRefusal(*this, [&] { setPrintMode(value); });
+void Zendrik::writePrintMode(qint32 value) {
+    reportRefusal(*this, [&] { setMember(MemberId::PrintMode, value); });
 }
 
 void ZendrikFont::writeSize(double points) {

@@ -120,6 +120,8 @@ void TestZendrikProperties::propertyWrites_data() {
     QTest::newRow("paper code out of range")
         << "PaperSize" << QVariant(42) << true << "PaperSize: value 42 refused" << QVariant("A4");
     QTest::newRow("no copies") << "Copies" << QVariant(0) << true << "Copies: value 0 refused" << QVariant("1");
+    QTest::newRow("copies beyond 16 bits")
+        << "Copies" << QVariant(65537) << true << "Copies: value 65537 refused" << QVariant("1");
     QTest::newRow("negative margin") << "MarginTop" << QVariant(-1) << true << "MarginTop: value -1 refused"
                                      << QVariant("1440");
     QTest::newRow("line spacing") << "LineSpacing" << QVariant(7) << true << "LineSpacing: value 7 refused"

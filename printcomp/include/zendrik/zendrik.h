@@ -41,7 +41,8 @@
 // meta-object never sees an exception: setProperty() with a value a setter would refuse leaves
 // the member as it was and raises valueRefused(description) instead; setProperty() returns false
 // only when the value cannot be converted to the property's type at all (a name that is not a
-// code's). All members share one change signal, settingsChanged().
+// code's). All members share one change signal, settingsChanged() (a font object's properties
+// have the object's own changed()).
 
 #include <zendrik/members.h>
 #include <zendrik/zendrikfont.h>
@@ -83,13 +84,13 @@ class ZENDRIK_EXPORT Zendrik : public QObject {
     Q_PROPERTY(zendrik::PaperSizeCode PaperSize READ paperSizeCode WRITE writePaperSize NOTIFY settingsChanged)
     Q_PROPERTY(zendrik::OrientationCode Orientation READ orientationCode WRITE writeOrientation NOTIFY settingsChanged)
     Q_PROPERTY(zendrik::PaperBinCode PaperBin READ paperBinCode WRITE writePaperBin NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 Copies READ Copies WRITE writeCopies NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 Copies READ Copies WRITE writeCopies NOTIFY settingsChanged)
     Q_PROPERTY(qint32 LineSpacing READ LineSpacing WRITE writeLineSpacing NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 MarginLeft READ MarginLeft WRITE writeMarginLeft NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 MarginRight READ MarginRight WRITE writeMarginRight NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 MarginTop READ MarginTop WRITE writeMarginTop NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 MarginBottom READ MarginBottom WRITE writeMarginBottom NOTIFY settingsChanged)
-    Q_PROPERTY(qint16 PrintMode READ PrintMode WRITE writePrintMode NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 MarginLeft READ MarginLeft WRITE writeMarginLeft NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 MarginRight READ MarginRight WRITE writeMarginRight NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 MarginTop READ MarginTop WRITE writeMarginTop NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 MarginBottom READ MarginBottom WRITE writeMarginBottom NOTIFY settingsChanged)
+    Q_PROPERTY(qint32 PrintMode READ PrintMode WRITE writePrintMode NOTIFY settingsChanged)
     Q_PROPERTY(bool PrintPageNumbers READ PrintPageNumbers WRITE setPrintPageNumbers NOTIFY settingsChanged)
     Q_PROPERTY(bool PrintDateTime READ PrintDateTime WRITE setPrintDateTime NOTIFY settingsChanged)
     Q_PROPERTY(bool DrawBorder READ DrawBorder WRITE setDrawBorder NOTIFY settingsChanged)
@@ -253,7 +254,8 @@ private:
     void fontChanged(const ZendrikFont& font, FontMember what, const QVariant& value);
 
     // The meta-object's accessors (api/zendrikproperties.cpp): typed as the enums, and writes that
-    // report a refusal with valueRefused instead of throwing through Qt.
+    // report a refusal with valueRefused instead of throwing through Qt. The 16-bit members are
+    // written as 32-bit properties, so that a value beyond 16 bits is refused, not cut.
     ZendrikFont* titleFontObject();
     ZendrikFont* textFontObject();
     ZendrikFont* headerFontObject();
@@ -266,13 +268,13 @@ private:
     void writeOrientation(OrientationCode value);
     PaperBinCode paperBinCode() const;
     void writePaperBin(PaperBinCode value);
-    void writeCopies(qint16 value);
+    void writeCopies(qint32 value);
     void writeLineSpacing(qint32 value);
-    void writeMarginLeft(qint16 value);
-    void writeMarginRight(qint16 value);
-    void writeMarginTop(qint16 value);
-    void writeMarginBottom(qint16 value);
-    void writePrintMode(qint16 value);
+    void writeMarginLeft(qint32 value);
+    void writeMarginRight(qint32 value);
+    void writeMarginTop(qint32 value);
+    void writeMarginBottom(qint32 value);
+    void writePrintMode(qint32 value);
     class Private;
     std::unique_ptr<Private> d;
 };
