@@ -26,8 +26,8 @@
 // Needs: a QGuiApplication (or QApplication) object, created before the component. The component
 // measures text with Qt's fonts, which only a GUI application provides; a program that shows no
 // window still creates one. On a machine without a display, run it with the offscreen platform
-// (QT_QPA_PLATFORM=offscreen). Link the target Zendrik::Zendrik (CMake, C++20 comes with it) or
-// the pkg-config module zendrik.
+// (QT_QPA_PLATFORM=offscreen). Link the CMake target Zendrik::Zendrik or the pkg-config module
+// zendrik; the public headers need C++17, which the CMake target asks for.
 //
 // Refused values: a setter given a value the component cannot print with throws
 // zendrik::RefusedValue, whose what() names the member, the value and what is accepted. The
