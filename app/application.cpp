@@ -7,9 +7,31 @@
 #include <QFile>
 #include <QFontDatabase>
 
+#include <fontconfig/fontconfig.h>
+
 #include <exception>
 
 namespace demo {
+namespace {
+
+bool registerFonts() {
+    // Debian has Tahoma only as Wine's metric-compatible copy, outside fontconfig's folders. Only
+    // the regular face: Wine's "Tahoma Bold" has the regular outlines, so text set in it would not
+    // look bold. Without a bold face Qt makes bold up, and so does the component's PDF writer.
+    const QString tahoma = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
+    if (QFile::exists(tahoma)) {
+        QFontDatabase::addApplicationFont(tahoma);
+    }
+    // Stand-ins for the other Windows fonts the windows name.
+    const QString aliases = applicationFile(QString::fromLatin1(kFontAliasFile));
+    const QByteArray path = QFile::encodeName(aliases);
+    if (!FcConfigParseAndLoad(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(path.constData()), FcTrue)) {
+        qWarning("ZendrikDemo: font stand-ins not loaded from %s", path.constData());
+    }
+    return true;
+}
+
+} // namespace
 
 DemoApplication::DemoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     prepareApplication();
@@ -40,12 +62,8 @@ void prepareApplication() {
     // Lets the desktop match the windows to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.orvanel.ZendrikDemo"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    // Debian has Tahoma only as Wine's metric-compatible copy, outside fontconfig's folders.
-    for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-        if (QFile::exists(QString::fromLatin1(path))) {
-            QFontDatabase::addApplicationFont(QString::fromLatin1(path));
-        }
-    }
+    static const bool fontsRegistered = registerFonts();
+    Q_UNUSED(fontsRegistered);
 }
 
 QString applicationDirectory() {

@@ -21,7 +21,11 @@ public:
 // Reports an error that no handler trapped and ends the application with a non-zero status.
 void reportUntrappedError(const QString& description);
 
-// Sets the application's name and makes the fonts the windows are designed with available.
+// The fontconfig file beside the executable that names free stand-ins for the Windows fonts.
+inline constexpr const char* kFontAliasFile = "zendrik-demo-fonts.conf";
+
+// Sets the application's name and makes the fonts the windows are designed with available: Wine's
+// regular Tahoma, and the stand-ins of kFontAliasFile. The fonts are registered once per process.
 void prepareApplication();
 
 // The folder the application runs from (where the executable and its data files lie).

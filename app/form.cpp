@@ -93,6 +93,14 @@ void Form::setClientSizeTwips(int width, int height) {
     }
 }
 
+void Form::throwControlError(const QString& name, const QObject* found, const char* wanted) const {
+    const QString problem = found ? QStringLiteral("control %1 of %2 is a %3, not a %4")
+                                        .arg(name, objectName(), QString::fromLatin1(found->metaObject()->className()),
+                                             QString::fromLatin1(wanted))
+                                  : QStringLiteral("%1 has no control named %2").arg(objectName(), name);
+    throw ControlError(problem.toStdString());
+}
+
 void Form::closeEvent(QCloseEvent* event) {
     // The close box unloads the window.
     event->accept();

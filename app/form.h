@@ -8,7 +8,16 @@
 
 #include <QWidget>
 
+#include <stdexcept>
+
 namespace demo {
+
+// A window asked for a control it does not have, or that is of another kind: a fault in the
+// program, reported through the application's handling of untrapped errors.
+class ControlError : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
 
 class Form : public QWidget, public CenterableWindow {
     Q_OBJECT
@@ -40,6 +49,17 @@ public:
     // The widget that holds the controls while loaded; null when unloaded.
     QWidget* client() const { return client_; }
 
+    // The control named `name`, loading the window (hidden) when it is not loaded. Throws
+    // ControlError when there is no such control or it is not a W.
+    template <class W> W* control(const QString& name) {
+        ensureLoaded();
+        QObject* found = client_->findChild<QObject*>(name);
+        if (W* typed = qobject_cast<W*>(found)) {
+            return typed;
+        }
+        throwControlError(name, found, W::staticMetaObject.className());
+    }
+
 protected:
     // Creates the controls with their design-time values inside `client`.
     virtual void createControls(QWidget* client) = 0;
@@ -54,6 +74,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    [[noreturn]] void throwControlError(const QString& name, const QObject* found, const char* wanted) const;
+
     QWidget* client_ = nullptr;
     QSize clientSize_;
     float left_ = 0;

@@ -1,18 +1,23 @@
 #include "layouttable.h"
 
+#include "form.h"
+#include "glyphbutton.h"
 #include "twips.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -58,6 +63,45 @@ QStyle* classicStyle() {
     return style;
 }
 
+// An option list whose opened list is wide enough to read every entry whole, however narrow the
+// closed list is designed (long font names).
+class OptionListBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override {
+        QAbstractItemView* entries = view();
+        entries->setMinimumWidth(entries->sizeHintForColumn(0) + entries->verticalScrollBar()->sizeHint().width() +
+                                 2 * entries->frameWidth());
+        QComboBox::showPopup();
+    }
+};
+
+// Under Fusion a list's colours come out as a washed-out gradient when closed and white when opened;
+// a style sheet paints both in the designed colours. The border matches Fusion's text boxes, and an
+// opened list scrolls through its entries instead of covering the screen.
+QString optionListStyle(const ControlSpec& spec) {
+    QString colours;
+    if (spec.background) {
+        colours += QStringLiteral("background: %1;").arg(spec.background->name());
+    }
+    if (spec.foreground) {
+        colours += QStringLiteral("color: %1;").arg(spec.foreground->name());
+    }
+    return QStringLiteral("QComboBox { combobox-popup: 0; border: 1px solid #ababab; border-radius: 2px; "
+                          "padding-left: 3px; %1 } QComboBox QAbstractItemView { %1 }")
+        .arg(colours);
+}
+
+// A check box designed lower than the style's box gets a box one pixel lower than itself, so that it
+// is drawn whole and stacked boxes keep a gap, instead of being cut off at the bottom.
+void fitIndicator(QCheckBox* box) {
+    const int height = box->height();
+    if (box->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, box) >= height) {
+        box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(height - 1));
+    }
+}
+
 QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
     case ControlKind::Frame: {
@@ -96,20 +140,36 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
         box->setChecked(spec.checked);
         return box;
     }
-    case ControlKind::CommandButton: {
-        auto* button = new QPushButton(spec.caption, parent);
+    case ControlKind::CommandButton:
+    case ControlKind::GraphicalButton: {
+        QPushButton* button = spec.kind == ControlKind::GraphicalButton ? new GlyphButton(spec.caption, parent)
+                                                                        : new QPushButton(spec.caption, parent);
+        if (!spec.picture.isEmpty()) {
+            button->setIcon(QIcon(spec.picture));
+        }
         // Enter clicks the button that has the focus; no button is the window's default.
         button->setAutoDefault(true);
         button->setDefault(false);
         return button;
     }
     case ControlKind::ComboBox: {
-        auto* list = new QComboBox(parent);
+        auto* list = new OptionListBox(parent);
         list->setEditable(false);
+        if (spec.background || spec.foreground) {
+            list->setStyleSheet(optionListStyle(spec));
+        }
         return list;
     }
     case ControlKind::TextBox:
         return new QLineEdit(parent);
+    case ControlKind::MultiLineTextBox: {
+        auto* box = new QPlainTextEdit(parent);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Tab moves on to the next control, as in a single-line box.
+        box->setTabChangesFocus(true);
+        return box;
+    }
     case ControlKind::Image: {
         auto* image = new QLabel(parent);
         image->setAlignment(Qt::AlignCenter);
@@ -130,6 +190,9 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     if (spec.autoSize) {
         widget->resize(widget->sizeHint());
     }
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        fitIndicator(box);
+    }
     if (spec.tabIndex < 0 || spec.kind == ControlKind::Frame || spec.kind == ControlKind::Label ||
         spec.kind == ControlKind::Image) {
         widget->setFocusPolicy(Qt::NoFocus);
@@ -138,9 +201,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     return widget;
 }
 
-void setPicture(QWidget* image, const QPixmap& picture, bool border) {
-    auto* label = qobject_cast<QLabel*>(image);
-    Q_ASSERT(label);
+void setPicture(QLabel* label, const QPixmap& picture, bool border) {
     if (border) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(kPictureBorderPixels);
@@ -156,7 +217,11 @@ void createControls(std::span<const ControlSpec> table, QWidget* client) {
         QWidget* parent = client;
         if (!spec.container.isEmpty()) {
             parent = client->findChild<QWidget*>(spec.container);
-            Q_ASSERT(parent);
+            if (!parent) {
+                throw ControlError(QStringLiteral("container %1 of %2 does not exist (yet)")
+                                       .arg(spec.container, spec.name)
+                                       .toStdString());
+            }
         }
         createControl(spec, parent);
     }

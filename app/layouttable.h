@@ -8,12 +8,24 @@
 #include <optional>
 #include <span>
 
+class QLabel;
 class QPixmap;
 class QWidget;
 
 namespace demo {
 
-enum class ControlKind { Frame, Label, OptionButton, CheckBox, CommandButton, ComboBox, TextBox, Image };
+enum class ControlKind {
+    Frame,
+    Label,
+    OptionButton,
+    CheckBox,
+    CommandButton,
+    GraphicalButton, // a command button showing its picture centred above its caption
+    ComboBox,
+    TextBox,
+    MultiLineTextBox, // word-wrapped, with a vertical scroll bar always shown
+    Image,
+};
 
 struct ControlFont {
     QString family = QStringLiteral("Tahoma");
@@ -36,6 +48,7 @@ struct ControlSpec {
     std::optional<QColor> background = std::nullopt;
     bool autoSize = false;
     bool checked = false; // check box / option button design-time state
+    QString picture = {}; // a graphical button's glyph (resource path)
 };
 
 // Creates one widget for the row, with its object name, caption, geometry (twips to pixels),
@@ -47,10 +60,10 @@ inline constexpr int kPictureBorderPixels = 2;
 
 // Shows `picture` at its own size in an image control, top left, inside a sunken 2-pixel border
 // when `border` is set (the control is then 4 pixels wider and taller than the picture).
-void setPicture(QWidget* image, const QPixmap& picture, bool border);
+void setPicture(QLabel* image, const QPixmap& picture, bool border);
 
-// Creates every row in order; containers must come before their children. Returns nothing: the
-// controls are found again by object name.
+// Creates every row in order; containers must come before their children (ControlError
+// otherwise). Returns nothing: the controls are found again by object name.
 void createControls(std::span<const ControlSpec> table, QWidget* client);
 
 // Puts the focus chain in the order of the rows' tab indexes.

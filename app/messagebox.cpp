@@ -24,10 +24,11 @@ int defaultAnswer(int style) {
     return (style & 0x7) == kYesNo ? kAnswerYes : kAnswerOk;
 }
 
-int showInteractive(const QString& text, int style, const QString& title) {
+int showInteractive(const QString& text, int style, const QString& title, const QString& informativeText) {
     QMessageBox box;
     box.setWindowTitle(title);
     box.setText(text);
+    box.setInformativeText(informativeText);
     switch (style & 0x70) {
     case kExclamation:
         box.setIcon(QMessageBox::Warning);
@@ -61,14 +62,14 @@ int showInteractive(const QString& text, int style, const QString& title) {
 
 } // namespace
 
-int MessageBox::show(const QString& text, int style, const QString& title) {
+int MessageBox::show(const QString& text, int style, const QString& title, const QString& informativeText) {
     const QString shownTitle = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
     int answer;
     if (state().on) {
-        state().history.append({text, style, shownTitle});
+        state().history.append({text, style, shownTitle, informativeText});
         answer = state().answers.isEmpty() ? defaultAnswer(style) : state().answers.dequeue();
     } else {
-        answer = showInteractive(text, style, shownTitle);
+        answer = showInteractive(text, style, shownTitle, informativeText);
     }
     // The box may have been the only thing on screen; look again once the handler returns.
     WindowRegistry::instance().scheduleEndCheck();

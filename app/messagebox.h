@@ -28,13 +28,15 @@ struct MessageRecord {
     QString text;
     int style = 0;
     QString title;
+    QString informativeText;
 };
 
 class MessageBox {
 public:
     // Shows an application-modal box and returns the answer. An empty title gives the
-    // application's title.
-    static int show(const QString& text, int style = kOkOnly, const QString& title = {});
+    // application's title. The informative text, when given, stands below the text and says why.
+    static int show(const QString& text, int style = kOkOnly, const QString& title = {},
+                    const QString& informativeText = {});
 
     // Unattended mode, for tests: boxes are recorded instead of shown, and answered with the
     // queued answers in order, or with the box's default button when none is queued.

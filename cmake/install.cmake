@@ -52,7 +52,10 @@ set(ZENDRIK_PACKAGE_demo zendrik-demo)
 if(TARGET ZendrikDemo)
     list(APPEND ZENDRIK_COMPONENTS demo)
     install(TARGETS ZendrikDemo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT demo)
-    install(FILES ${ZENDRIK_DATA_FILES} DESTINATION ${ZENDRIK_DEMO_DATA_DIR} COMPONENT demo)
+    # The data files, and the font stand-ins the application reads (it sets no font rules for other
+    # programs).
+    install(FILES ${ZENDRIK_DATA_FILES} ${ZENDRIK_PACKAGING_DIR}/zendrik-demo-fonts.conf
+        DESTINATION ${ZENDRIK_DEMO_DATA_DIR} COMPONENT demo)
     install(FILES ${ZENDRIK_PACKAGING_DIR}/io.github.orvanel.ZendrikDemo.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT demo)
     install(FILES ${ZENDRIK_PACKAGING_DIR}/io.github.orvanel.ZendrikDemo.metainfo.xml
@@ -131,7 +134,8 @@ or into a PDF file.")
 set(CPACK_DEBIAN_DEMO_PACKAGE_NAME zendrik-demo)
 set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION x11)
 set(CPACK_COMPONENT_DEMO_DEPENDS lib)
-set(CPACK_DEBIAN_DEMO_PACKAGE_SUGGESTS "fonts-wine")
+# The windows' fonts: Wine's Tahoma, and the stand-ins packaging/zendrik-demo-fonts.conf names.
+set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "fonts-wine, fonts-comic-neue, fonts-liberation2")
 set(CPACK_COMPONENT_DEMO_DESCRIPTION "demonstration of the Zendrik document print component
 Orvanel Demo shows what the Zendrik print component does and how little code
 it takes: a start window prints a fixed document, an advanced window offers

@@ -36,7 +36,7 @@ public:
     static std::span<const ControlSpec> layoutTable();
 
     // Where the load step takes the installed printers and the display's fonts from. An empty
-    // function restores the component's GetPrinters and the font database; tests give fixed lists.
+    // function restores the component's GetPrinters and displayFontFamilies(); tests give fixed lists.
     using PrinterSource = std::function<QStringList(qint16& count)>;
     using FontFamilySource = std::function<QStringList()>;
     static void setPrinterSource(PrinterSource source);
@@ -61,7 +61,6 @@ protected:
     void onLoad() override;
 
 private:
-    template <class W> W* control(const QString& name);
     QComboBox* list(const char* name);
     bool isChecked(const QString& name);
     struct FontControls;
@@ -69,7 +68,8 @@ private:
 
     void zendrik1PrintingPage(qint32 page);
     void zendrik1PrintComplete();
-    void zendrik1PrintError();
+    // "Print error!", with the component's description of the failure below it.
+    void zendrik1PrintError(qint32 code, const QString& description);
 
     QString printerName_;
 };

@@ -3,6 +3,7 @@
 #include "FormMain/FormMain.h"
 #include "centerform.h"
 #include "messagebox.h"
+#include "savedpdf.h"
 #include "windowregistry.h"
 
 #include "demotext.h"
@@ -83,13 +84,6 @@ QString FormStart::description(int index) {
     }
 }
 
-template <class W> W* FormStart::control(const QString& name) {
-    ensureLoaded();
-    auto* widget = client()->findChild<W*>(name);
-    Q_ASSERT(widget);
-    return widget;
-}
-
 QRadioButton* FormStart::option1(int index) {
     return control<QRadioButton>(QStringLiteral("Option1(%1)").arg(index));
 }
@@ -117,22 +111,19 @@ zendrik::Zendrik& FormStart::zendrik1() {
 void FormStart::createControls(QWidget* client) {
     demo::createControls(kLayout, client);
     applyTabOrder(kLayout, client);
-    setPicture(client->findChild<QWidget*>(QStringLiteral("Image1(0)")),
-               QPixmap(QStringLiteral(":/pictures/printer.jpg")), true);
+    setPicture(image1(), QPixmap(QStringLiteral(":/pictures/printer.jpg")), true);
 
     for (qint16 index : {qint16(0), qint16(1)}) {
-        auto* option = client->findChild<QRadioButton*>(QStringLiteral("Option1(%1)").arg(index));
-        connect(option, &QRadioButton::clicked, this, [this, index] { option1Click(index); });
+        connect(option1(index), &QRadioButton::clicked, this, [this, index] { option1Click(index); });
     }
-    connect(client->findChild<QPushButton*>(QStringLiteral("cmdGo")), &QPushButton::clicked, this,
-            &FormStart::cmdGoClick);
-    connect(client->findChild<QPushButton*>(QStringLiteral("cmdExit")), &QPushButton::clicked, this,
-            &FormStart::cmdExitClick);
+    connect(cmdGo(), &QPushButton::clicked, this, &FormStart::cmdGoClick);
+    connect(cmdExit(), &QPushButton::clicked, this, &FormStart::cmdExitClick);
 
-    // The component lives and dies with the controls. Its PrintError and PrintingPage go unheard.
+    // The component lives and dies with the controls. Its PrintingPage goes unheard.
     auto* component = new zendrik::Zendrik(startWindowProperties(), client);
     component->setObjectName(QStringLiteral("Zendrik1"));
     connect(component, &zendrik::Zendrik::PrintComplete, this, &FormStart::zendrik1PrintComplete);
+    connect(component, &zendrik::Zendrik::PrintError, this, &FormStart::zendrik1PrintError);
 }
 
 void FormStart::onLoad() {
@@ -176,7 +167,12 @@ void FormStart::cmdExitClick() {
 }
 
 void FormStart::zendrik1PrintComplete() {
-    MessageBox::show(QStringLiteral("Printing completed!"), kOkOnly | kExclamation, kTitle);
+    MessageBox::show(QStringLiteral("Printing completed!"), kOkOnly | kExclamation, kTitle,
+                     savedAsText(savedPdfPath(zendrik1(), QString())));
+}
+
+void FormStart::zendrik1PrintError(qint32, const QString& description) {
+    MessageBox::show(QStringLiteral("Print error!"), kOkOnly | kExclamation, kTitle, description);
 }
 
 } // namespace demo

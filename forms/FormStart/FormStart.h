@@ -40,14 +40,14 @@ public:
     void cmdGoClick();
     void cmdExitClick();
     void zendrik1PrintComplete();
+    // A failed simple demonstration is reported, with the component's description.
+    void zendrik1PrintError(qint32 code, const QString& description);
 
 protected:
     void createControls(QWidget* client) override;
     void onLoad() override;
 
 private:
-    template <class W> W* control(const QString& name);
-
     void runSimpleDemonstration();
     void runAdvancedDemonstration();
 };

@@ -2,6 +2,7 @@
 
 #include "FormMain/FormMain.h"
 #include "centerform.h"
+#include "savedpdf.h"
 #include "twips.h"
 #include "windowregistry.h"
 
@@ -66,13 +67,6 @@ std::span<const ControlSpec> FormStatus::layoutTable() {
     return table;
 }
 
-template <class W> W* FormStatus::control(const QString& name) {
-    ensureLoaded();
-    W* widget = client()->findChild<W*>(name);
-    Q_ASSERT(widget);
-    return widget;
-}
-
 QLabel* FormStatus::Label1() {
     return control<QLabel>(QStringLiteral("Label1"));
 }
@@ -95,26 +89,29 @@ void FormStatus::setLabel1Caption(const QString& caption) {
     centreInFrame(label);
 }
 
+void FormStatus::showSavedFile(const QString& path) {
+    const QString tip = savedAsText(path);
+    Label1()->setToolTip(tip);
+    control<QWidget>(QStringLiteral("Frame1"))->setToolTip(tip);
+}
+
 void FormStatus::createControls(QWidget* client) {
     const auto table = layoutTable();
     demo::createControls(table, client);
 
-    auto* label = client->findChild<QLabel*>(QStringLiteral("Label1"));
+    QLabel* label = Label1();
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     centreInFrame(label);
 
-    auto* ok = client->findChild<QPushButton*>(QStringLiteral("Command1"));
+    QPushButton* ok = Command1();
     ok->setFont(font());
     connect(ok, &QPushButton::clicked, this, &FormStatus::command1Click);
 
     const QPixmap unlit(kPictures + QStringLiteral("printer.jpg"));
     const QPixmap lit(kPictures + QStringLiteral("printer-lit.jpg"));
-    auto* shown = client->findChild<QLabel*>(QStringLiteral("Image1(0)"));
-    shown->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    shown->setLineWidth(2);
-    shown->setPixmap(unlit);
-    client->findChild<QLabel*>(QStringLiteral("Image1(1)"))->setPixmap(lit);
-    client->findChild<QLabel*>(QStringLiteral("Image1(2)"))->setPixmap(unlit);
+    setPicture(Image1(0), unlit, true);
+    Image1(1)->setPixmap(lit);
+    Image1(2)->setPixmap(unlit);
 
     auto* timer = new QTimer(client);
     timer->setObjectName(QStringLiteral("Timer1"));

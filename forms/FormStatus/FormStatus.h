@@ -31,6 +31,10 @@ public:
     // Sets the progress text; the label keeps its size to the text and stays centred in its frame.
     void setLabel1Caption(const QString& caption);
 
+    // Names the file a completed job wrote, in the tool tips of the progress text and picture, so
+    // the designed layout stays as it is. An empty path names none.
+    void showSavedFile(const QString& path);
+
     // Which animation frame the next tick shows: the lit one when true. Kept across unloads.
     bool frameFlag() const { return frameFlag_; }
 
@@ -46,8 +50,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    template <class W> W* control(const QString& name);
-
     bool frameFlag_ = false;
 };
 

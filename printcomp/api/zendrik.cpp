@@ -80,8 +80,7 @@ private:
             emit q.PrintError(static_cast<qint32>(outcome.failure().code), outcome.failure().message);
             return;
         }
-        if (!outcome.value().path.isEmpty())
-            lastPdfPath = outcome.value().path;
+        lastPdfPath = outcome.value().path;
         lastNotice = outcome.value().notice;
         emit q.PrintComplete();
     }

@@ -45,12 +45,7 @@ inline void settle() {
 }
 
 template <class W> W* find(demo::Form& form, const QString& name) {
-    form.ensureLoaded();
-    W* widget = form.client()->findChild<W*>(name);
-    if (!widget) {
-        qFatal("no control %s", qPrintable(name));
-    }
-    return widget;
+    return form.control<W>(name);
 }
 
 inline QStringList messageTexts() {

@@ -6,10 +6,13 @@
 #include "FormStart/FormStart.h"
 #include "FormStatus/FormStatus.h"
 #include "demotext.h"
+#include "displayfonts.h"
 #include <zendrik/zendrik.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 
 using namespace demo;
 
@@ -53,6 +57,51 @@ QStringList families(int count, const QList<QPair<int, QString>>& placed) {
         names[position] = name;
     }
     return names;
+}
+
+// The widget class each kind of row is made of.
+const char* classOf(const ControlSpec& spec) {
+    switch (spec.kind) {
+    case ControlKind::Frame:
+        return spec.caption.isEmpty() ? "QFrame" : "QGroupBox";
+    case ControlKind::Label:
+    case ControlKind::Image:
+        return "QLabel";
+    case ControlKind::OptionButton:
+        return "QRadioButton";
+    case ControlKind::CheckBox:
+        return "QCheckBox";
+    case ControlKind::CommandButton:
+        return "QPushButton";
+    case ControlKind::GraphicalButton:
+        return "demo::GlyphButton";
+    case ControlKind::ComboBox:
+        return "QComboBox";
+    case ControlKind::TextBox:
+        return "QLineEdit";
+    case ControlKind::MultiLineTextBox:
+        return "QPlainTextEdit";
+    }
+    return "";
+}
+
+// The colour most pixels of `rect` have.
+QColor dominantColour(const QImage& image, const QRect& rect) {
+    QHash<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    QRgb most = 0;
+    int mostCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > mostCount) {
+            most = it.key();
+            mostCount = it.value();
+        }
+    }
+    return QColor(most);
 }
 
 QString captionOf(QWidget* widget) {
@@ -153,6 +202,10 @@ private slots:
     void windowProperties();
     void bannerAndPictures();
     void optionListsChooseOnly();
+    void optionListsLightYellow_data();
+    void optionListsLightYellow();
+    void openedListsShowWholeNames();
+    void checkBoxesDrawnWhole();
     void designTimeState();
     void tabOrder();
     void escapeAndEnterOutsideButtonsDoNothing();
@@ -179,6 +232,7 @@ void TestFormMain::controlsFollowTheLayoutTable() {
     for (const ControlSpec& spec : FormMain::layoutTable()) {
         const QByteArray name = spec.name.toUtf8();
         QWidget* widget = fixture::find<QWidget>(form, spec.name);
+        QVERIFY2(widget->inherits(classOf(spec)), name);
         const QString container =
             widget->parentWidget() == form.client() ? QString() : widget->parentWidget()->objectName();
         QCOMPARE(container, spec.container);
@@ -293,6 +347,8 @@ void TestFormMain::bannerAndPictures() {
     QCOMPARE(white->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     QCOMPARE(blue->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     QCOMPARE(white->font().family(), QStringLiteral("Comic Sans MS"));
+    // Shown in the free stand-in, not in whatever script font fontconfig would take for it.
+    QCOMPARE(plainFamilyName(QFontInfo(white->font()).family()), QStringLiteral("Comic Neue"));
     QCOMPARE(white->font().pointSizeF(), 20.25);
     QVERIFY(white->font().bold());
     QCOMPARE(white->pos() - blue->pos(), QPoint(2, 2));
@@ -349,6 +405,78 @@ void TestFormMain::optionListsChooseOnly() {
     QVERIFY(body->tabChangesFocus());
     for (const char* name : {"txtMarginLeft", "txtMarginRight", "txtMarginTop", "txtMarginBottom"}) {
         QCOMPARE(fixture::find<QLineEdit>(formMain(), name)->palette().color(QPalette::Text), QColor(255, 0, 0));
+    }
+}
+
+void TestFormMain::optionListsLightYellow_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("printer") << "cboPrinter";
+    QTest::newRow("paper size, many entries") << "cboPaperSize";
+    QTest::newRow("title size, narrow") << "cboTitleSize";
+}
+
+// Closed and opened, a list shows its designed background, not the style's gradient or white.
+void TestFormMain::optionListsLightYellow() {
+    QFETCH(QString, name);
+    const QColor lightYellow(254, 255, 225);
+    FormMain& form = formMain();
+    form.showForm();
+    auto* list = fixture::find<QComboBox>(form, name);
+    const QImage closed = list->grab().toImage();
+    // The field left of the arrow, inside the border.
+    QCOMPARE(dominantColour(closed, QRect(2, 2, list->width() - 24, list->height() - 4)), lightYellow);
+
+    list->showPopup();
+    QAbstractItemView* opened = list->view();
+    QTRY_VERIFY(opened->isVisible());
+    const QImage entries = opened->viewport()->grab().toImage();
+    list->hidePopup();
+    QCOMPARE(dominantColour(entries, entries.rect()), lightYellow);
+}
+
+void TestFormMain::openedListsShowWholeNames() {
+    const QString longName = QStringLiteral("A Family Whose Name Is Far Too Long For The Closed List");
+    FormMain::setFontFamilySource([&] { return QStringList{"Verdana", longName}; });
+    FormMain& form = formMain();
+    form.showForm();
+    auto* list = fixture::find<QComboBox>(form, "cboTitleFont");
+    // The entries are drawn in the list's own font.
+    const int needed = list->fontMetrics().horizontalAdvance(longName);
+    QVERIFY(list->width() < needed);
+    list->showPopup();
+    QTRY_VERIFY(list->view()->isVisible());
+    const int shown = list->view()->viewport()->width();
+    list->hidePopup();
+    QVERIFY2(shown > needed, qPrintable(QStringLiteral("%1 of %2 pixels").arg(shown).arg(needed)));
+}
+
+// Every check box's box lies inside its designed rectangle with its bottom edge drawn, and the
+// stacked boxes of "Other options" do not touch.
+void TestFormMain::checkBoxesDrawnWhole() {
+    FormMain& form = formMain();
+    form.showForm();
+    QMap<int, QRect> otherOptions;
+    for (QCheckBox* box : form.client()->findChildren<QCheckBox*>()) {
+        const QByteArray name = box->objectName().toUtf8();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        QVERIFY2(box->rect().contains(indicator), name);
+        const QImage face = box->grab().toImage();
+        const QColor background = face.pixelColor(box->width() - 1, 0);
+        int edge = 0;
+        for (int x = indicator.left(); x <= indicator.right(); ++x) {
+            edge += face.pixelColor(x, indicator.bottom()).lightness() < background.lightness() - 40;
+        }
+        QVERIFY2(edge >= indicator.width() / 2, name);
+        if (box->parentWidget()->objectName() == QLatin1String("Frame6")) {
+            otherOptions.insert(box->y(), indicator.translated(box->pos()));
+        }
+    }
+    QCOMPARE(otherOptions.size(), 5);
+    const QList<QRect> stacked = otherOptions.values();
+    for (int i = 1; i < stacked.size(); ++i) {
+        QVERIFY(stacked[i].top() > stacked[i - 1].bottom() + 1);
     }
 }
 

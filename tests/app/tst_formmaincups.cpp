@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace demo;
@@ -31,6 +32,7 @@ template <class W> W* mainControl(const char* name) {
 struct Outcome {
     int complete = 0;
     int errors = 0;
+    QString description; // of the first error
 };
 
 // Clicks "Print Document" and waits for the component's outcome.
@@ -43,7 +45,8 @@ Outcome printAndWait() {
         return {};
     }
     QTest::qWait(50); // a second outcome would show here
-    return {static_cast<int>(complete.size()), static_cast<int>(error.size())};
+    return {static_cast<int>(complete.size()), static_cast<int>(error.size()),
+            error.isEmpty() ? QString() : error.first().at(1).toString()};
 }
 
 } // namespace
@@ -59,6 +62,7 @@ private slots:
     void printsOnQueue_data();
     void printsOnQueue();
     void refusedJob();
+    void queueJobAfterPdfNamesNoFile();
 
 private:
     cupstest::Server server_;
@@ -140,6 +144,28 @@ void TestFormMainCups::refusedJob() {
     QVERIFY(status.Label1()->text() != QStringLiteral("Print Complete!"));
     QVERIFY(status.Timer1()->isActive());
     QVERIFY(!formMain().isVisible());
+    // The box says why, in the component's words.
+    QVERIFY(!outcome.description.isEmpty());
+    QCOMPARE(MessageBox::history().first().informativeText, outcome.description);
+}
+
+// The component remembers the last PDF it wrote; a later job on a queue must not be said to have
+// written it.
+void TestFormMainCups::queueJobAfterPdfNamesNoFile() {
+    QTemporaryDir pdfDir;
+    qputenv(zendrik::kPdfDirEnv, QFile::encodeName(pdfDir.path()));
+    formMain().showForm();
+    auto* printers = mainControl<QComboBox>("cboPrinter");
+    printers->setCurrentIndex(printers->findText(QString::fromLatin1(zendrik::kSaveAsPdfPrinter)));
+    QCOMPARE(printAndWait().complete, 1);
+    QVERIFY(!window<FormStatus>().Label1()->toolTip().isEmpty());
+    window<FormStatus>().command1Click();
+
+    printers->setCurrentIndex(printers->findText(QStringLiteral("accepting")));
+    QCOMPARE(printAndWait().complete, 1);
+    QVERIFY(!formMain().Zendrik1()->lastOutputPath().isEmpty());
+    QCOMPARE(window<FormStatus>().Label1()->toolTip(), QString());
+    qunsetenv(zendrik::kPdfDirEnv);
 }
 
 QTEST_MAIN(TestFormMainCups)

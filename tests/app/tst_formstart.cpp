@@ -96,6 +96,7 @@ private slots:
 
     void simpleDemonstrationPrints();
     void simpleDemonstrationDeclined();
+    void simpleDemonstrationFails();
     void printEvents();
 
     void advancedDemonstrationHandsOver();
@@ -391,6 +392,8 @@ void FormStartTest::simpleDemonstrationPrints() {
     const QStringList pdfs = QDir(pdfDir_.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
     QCOMPARE(pdfs.size(), 1);
     const QString pdf = pdfDir_.filePath(pdfs[0]);
+    // Where the document went.
+    QCOMPARE(done.informativeText, QStringLiteral("Saved as ") + QDir::toNativeSeparators(pdf));
     const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     QVERIFY2(text.contains(QStringLiteral("Orvanel Demo")), qPrintable(text.left(500)));
     QVERIFY2(text.contains(QStringLiteral("Orvanel is a 32-bit ActiveX (OCX) control")), qPrintable(text.left(500)));
@@ -424,23 +427,50 @@ void FormStartTest::simpleDemonstrationDeclined() {
     QVERIFY(form.isVisible());
 }
 
+// "Save as PDF" into a folder that does not exist: the failure is reported with its reason.
+void FormStartTest::simpleDemonstrationFails() {
+    FormStart& form = window<FormStart>();
+    form.showForm();
+    QSignalSpy errors(&form.zendrik1(), &zendrik::Zendrik::PrintError);
+    const QString missing = pdfDir_.filePath(QStringLiteral("no such folder"));
+    qputenv(zendrik::kPdfDirEnv, QFile::encodeName(missing));
+    MessageBox::queueAnswer(kAnswerYes);
+    QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+    const bool failed = errors.wait(30000);
+    qputenv(zendrik::kPdfDirEnv, QFile::encodeName(pdfDir_.path()));
+    QVERIFY(failed);
+
+    QTRY_COMPARE(MessageBox::history().size(), 2);
+    const MessageRecord report = MessageBox::history()[1];
+    QCOMPARE(report.text, QStringLiteral("Print error!"));
+    QCOMPARE(report.style, 48);
+    QCOMPARE(report.title, QStringLiteral("Orvanel Demo"));
+    QCOMPARE(report.informativeText, errors[0][1].toString());
+    QVERIFY2(report.informativeText.contains(QStringLiteral("no such folder")), qPrintable(report.informativeText));
+    QVERIFY(form.isVisible());
+}
+
 void FormStartTest::printEvents() {
     FormStart& form = window<FormStart>();
     form.showForm();
     zendrik::Zendrik& component = form.zendrik1();
 
     emit component.PrintingPage(1);
-    emit component.PrintError(qint32(zendrik::ErrorCode::OutputFailed), QStringLiteral("disk full"));
     QVERIFY(MessageBox::history().isEmpty());
+    emit component.PrintError(qint32(zendrik::ErrorCode::OutputFailed), QStringLiteral("disk full"));
     QVERIFY(form.isVisible());
     QCOMPARE(form.label1()->text(), FormStart::description(0));
 
     emit component.PrintComplete();
     const auto history = MessageBox::history();
-    QCOMPARE(history.size(), 1);
-    QCOMPARE(history[0].text, QStringLiteral("Printing completed!"));
-    QCOMPARE(history[0].style, 48);
-    QCOMPARE(history[0].title, QStringLiteral("Orvanel Demo"));
+    QCOMPARE(history.size(), 2);
+    QCOMPARE(history[0].text, QStringLiteral("Print error!"));
+    QCOMPARE(history[0].informativeText, QStringLiteral("disk full"));
+    QCOMPARE(history[1].text, QStringLiteral("Printing completed!"));
+    QCOMPARE(history[1].style, 48);
+    QCOMPARE(history[1].title, QStringLiteral("Orvanel Demo"));
+    // No job has written a file.
+    QCOMPARE(history[1].informativeText, QString());
     QVERIFY(form.isVisible());
 }
 

@@ -120,6 +120,8 @@ private slots:
     void unloadDestroysControlsAndKeepsMembers();
     void hideKeepsTheWindowLoaded();
     void closeBoxUnloads();
+    void controlLookup_data();
+    void controlLookup();
 
     void centerForm_data();
     void centerForm();
@@ -237,6 +239,38 @@ void FrameworkTest::closeBoxUnloads() {
     QCOMPARE(form.unloads, 1);
 }
 
+void FrameworkTest::controlLookup_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("asButton");
+    QTest::addColumn<QString>("error"); // empty: found
+
+    QTest::newRow("label as label") << "Label1" << false << "";
+    QTest::newRow("missing") << "Label2" << false << "ProbeForm has no control named Label2";
+    QTest::newRow("label as button") << "Label1" << true
+                                     << "control Label1 of ProbeForm is a QLabel, not a QAbstractButton";
+    QTest::newRow("name of the window itself") << "ProbeForm" << false << "ProbeForm has no control named ProbeForm";
+}
+
+// Any lookup loads the window hidden; one that misses throws, whatever the build type.
+void FrameworkTest::controlLookup() {
+    QFETCH(QString, name);
+    QFETCH(bool, asButton);
+    QFETCH(QString, error);
+
+    ProbeForm& form = window<ProbeForm>();
+    try {
+        QObject* found = asButton ? static_cast<QObject*>(form.control<QAbstractButton>(name))
+                                  : static_cast<QObject*>(form.control<QLabel>(name));
+        QVERIFY2(error.isEmpty(), "no error raised");
+        QCOMPARE(found->objectName(), name);
+    } catch (const ControlError& raised) {
+        QCOMPARE(QString::fromStdString(raised.what()), error);
+    }
+    QVERIFY(form.isLoaded());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.loads, 1);
+}
+
 void FrameworkTest::centerForm_data() {
     QTest::addColumn<float>("screenWidth");
     QTest::addColumn<float>("screenHeight");
@@ -318,12 +352,14 @@ void FrameworkTest::messageBoxUnattended_data() {
     QTest::addColumn<QList<int>>("queued");
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("shownTitle");
+    QTest::addColumn<QString>("informative");
 
-    QTest::newRow("OK, no title") << 0 << QString() << QList<int>{} << 1 << QStringLiteral("ZendrikDemo");
-    QTest::newRow("exclamation") << 48 << QStringLiteral("Orvanel Demo") << QList<int>{} << 1
-                                 << QStringLiteral("Orvanel Demo");
-    QTest::newRow("Yes/No defaults to Yes") << 52 << QStringLiteral("T") << QList<int>{} << 6 << QStringLiteral("T");
-    QTest::newRow("Yes/No answered No") << 4 << QString() << QList<int>{7} << 7 << QStringLiteral("ZendrikDemo");
+    QTest::newRow("OK, no title") << 0 << QString() << QList<int>{} << 1 << QStringLiteral("ZendrikDemo") << "";
+    QTest::newRow("exclamation, with the reason") << 48 << QStringLiteral("Orvanel Demo") << QList<int>{} << 1
+                                                  << QStringLiteral("Orvanel Demo") << "The queue refused the job";
+    QTest::newRow("Yes/No defaults to Yes")
+        << 52 << QStringLiteral("T") << QList<int>{} << 6 << QStringLiteral("T") << "";
+    QTest::newRow("Yes/No answered No") << 4 << QString() << QList<int>{7} << 7 << QStringLiteral("ZendrikDemo") << "";
 }
 
 void FrameworkTest::messageBoxUnattended() {
@@ -332,11 +368,12 @@ void FrameworkTest::messageBoxUnattended() {
     QFETCH(QList<int>, queued);
     QFETCH(int, answer);
     QFETCH(QString, shownTitle);
+    QFETCH(QString, informative);
 
     for (int a : queued) {
         MessageBox::queueAnswer(a);
     }
-    QCOMPARE(MessageBox::show(QStringLiteral("Question?"), style, title), answer);
+    QCOMPARE(MessageBox::show(QStringLiteral("Question?"), style, title, informative), answer);
     // A queued answer is used once; the next box gets its default again.
     QCOMPARE(MessageBox::show(QStringLiteral("Again"), style, title), (style & 4) ? 6 : 1);
     const auto history = MessageBox::history();
@@ -344,7 +381,9 @@ void FrameworkTest::messageBoxUnattended() {
     QCOMPARE(history[0].text, QStringLiteral("Question?"));
     QCOMPARE(history[0].style, style);
     QCOMPARE(history[0].title, shownTitle);
+    QCOMPARE(history[0].informativeText, informative);
     QCOMPARE(history[1].text, QStringLiteral("Again"));
+    QCOMPARE(history[1].informativeText, QString());
 }
 
 void FrameworkTest::messageBoxInteractive_data() {
@@ -352,9 +391,11 @@ void FrameworkTest::messageBoxInteractive_data() {
     QTest::addColumn<QString>("press");
     QTest::addColumn<int>("answer");
 
-    QTest::newRow("Yes/No, No") << 52 << QStringLiteral("No") << 7;
-    QTest::newRow("Yes/No, Enter") << 52 << QStringLiteral("Enter") << 6;
-    QTest::newRow("OK") << 48 << QStringLiteral("Enter") << 1;
+    QTest::addColumn<QString>("informative");
+
+    QTest::newRow("Yes/No, No") << 52 << QStringLiteral("No") << 7 << "";
+    QTest::newRow("Yes/No, Enter") << 52 << QStringLiteral("Enter") << 6 << "";
+    QTest::newRow("OK, with the reason") << 48 << QStringLiteral("Enter") << 1 << "No such file: /tmp/x.txt";
 }
 
 // The real box, answered by a timer once it is up.
@@ -362,9 +403,12 @@ void FrameworkTest::messageBoxInteractive() {
     QFETCH(int, style);
     QFETCH(QString, press);
     QFETCH(int, answer);
+    QFETCH(QString, informative);
 
     MessageBox::setUnattended(false);
     QString seenTitle;
+    QString seenText;
+    QString seenInformative;
     QStringList seenButtons;
     QString seenDefault;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
@@ -375,6 +419,8 @@ void FrameworkTest::messageBoxInteractive() {
             return;
         }
         seenTitle = box->windowTitle();
+        seenText = box->text();
+        seenInformative = box->informativeText();
         seenIcon = box->icon();
         for (QAbstractButton* button : box->buttons()) {
             seenButtons << button->text().remove(QLatin1Char('&'));
@@ -389,11 +435,13 @@ void FrameworkTest::messageBoxInteractive() {
         }
     };
     QTimer::singleShot(0, answerBox);
-    const int result = MessageBox::show(QStringLiteral("Ready?"), style);
+    const int result = MessageBox::show(QStringLiteral("Ready?"), style, {}, informative);
     MessageBox::setUnattended(true);
 
     QCOMPARE(result, answer);
     QCOMPARE(seenTitle, QStringLiteral("ZendrikDemo"));
+    QCOMPARE(seenText, QStringLiteral("Ready?"));
+    QCOMPARE(seenInformative, informative);
     QCOMPARE(seenIcon, QMessageBox::Warning);
     seenButtons.sort();
     if (style & 4) {

@@ -5,6 +5,7 @@
 #include "messagebox.h"
 #include "windowregistry.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,10 +19,8 @@ namespace {
 class ThrowingForm : public Form {
 public:
     ThrowingForm() : Form(QStringLiteral("ThrowingForm")) { setClientSizeTwips(1500, 900); }
-    QPushButton* button() {
-        ensureLoaded();
-        return client()->findChild<QPushButton*>(QStringLiteral("Command1"));
-    }
+    QPushButton* button() { return control<QPushButton>(QStringLiteral("Command1")); }
+    QPushButton* lookup() { return control<QPushButton>(QStringLiteral("Command2")); }
 
 protected:
     void createControls(QWidget* client) override {
@@ -30,6 +29,11 @@ protected:
         button->setGeometry(10, 10, 60, 25);
         connect(button, &QPushButton::clicked, this,
                 [] { throw std::runtime_error("Property value refused: Copies = 0"); });
+        // A handler that asks for a control the window does not have.
+        auto* lookup = new QPushButton(QStringLiteral("Look up"), client);
+        lookup->setObjectName(QStringLiteral("Command2"));
+        lookup->setGeometry(10, 40, 60, 25);
+        connect(lookup, &QPushButton::clicked, this, [this] { control<QLabel>(QStringLiteral("Label9"))->clear(); });
     }
 };
 
@@ -59,6 +63,16 @@ private slots:
                  qPrintable(history[0].text));
         QCOMPARE(history[0].title, QStringLiteral("ZendrikDemo"));
         QVERIFY(!form.isLoaded());
+    }
+
+    void missingControlEndsTheApplication() {
+        ThrowingForm& form = window<ThrowingForm>();
+        form.showForm();
+        QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(form.lookup(), Qt::LeftButton); });
+        QCOMPARE(QCoreApplication::exec(), 1);
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY2(MessageBox::history()[0].text.contains(QStringLiteral("ThrowingForm has no control named Label9")),
+                 qPrintable(MessageBox::history()[0].text));
     }
 
     void errorInATimerEndsTheApplication() {

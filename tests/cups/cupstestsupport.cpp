@@ -91,15 +91,31 @@ QMap<QString, QString> jobAttributesAt(const QString& uri, int jobId) {
     return all;
 }
 
+// The ids of the jobs named `jobName` at `uri`. The scheduler answers at most 500 jobs at a time:
+// page through them all.
 QList<int> jobsNamedAt(const QString& uri, const QString& jobName, bool* ok) {
-    const Run r = run(QStringLiteral("ipptool"), {QStringLiteral("-tv"), uri, ipptoolFile("get-jobs.test")});
-    *ok = r.exitCode == 0;
+    constexpr int kPage = 500;
     QList<int> ids;
-    for (const auto& g : ipptoolGroups(r.out)) {
-        if (g.value(QStringLiteral("job-name")) == jobName)
-            ids << g.value(QStringLiteral("job-id")).toInt();
+    *ok = true;
+    for (int first = 1;; first += kPage) {
+        const Run r =
+            run(QStringLiteral("ipptool"), {QStringLiteral("-tv"), QStringLiteral("-d"),
+                                            QStringLiteral("first=%1").arg(first), uri, ipptoolFile("get-jobs.test")});
+        if (r.exitCode != 0) {
+            *ok = false;
+            return ids;
+        }
+        int listed = 0;
+        for (const auto& g : ipptoolGroups(r.out)) {
+            if (!g.contains(QStringLiteral("job-id")))
+                continue;
+            ++listed;
+            if (g.value(QStringLiteral("job-name")) == jobName)
+                ids << g.value(QStringLiteral("job-id")).toInt();
+        }
+        if (listed < kPage)
+            return ids;
     }
-    return ids;
 }
 
 } // namespace

@@ -61,7 +61,7 @@ if dpkg-deb -c "${deb[libzendrik-dev]}" | grep -q -E '\.a$|/(base|layout|pdf|out
 fi
 if [ $with_demo = 1 ]; then
     has zendrik-demo "bin/ZendrikDemo" "share/zendrik-demo/Demo1\.txt" "share/zendrik-demo/Demo2\.txt" \
-        "share/applications/io\.github\.orvanel\.ZendrikDemo\.desktop" \
+        "share/zendrik-demo/zendrik-demo-fonts\.conf" "share/applications/io\.github\.orvanel\.ZendrikDemo\.desktop" \
         "share/metainfo/io\.github\.orvanel\.ZendrikDemo\.metainfo\.xml" \
         "share/icons/hicolor/scalable/apps/zendrik-demo\.svg"
     depends zendrik-demo libzendrik1 libqt6widgets6

@@ -213,7 +213,8 @@ public:
     // Taken by the next PrintDoc(); a job already queued keeps the path it was queued with.
     QString outputFileName() const;
     void setOutputFileName(const QString& path);
-    // The PDF file the last completed "Save as PDF" job wrote; empty before the first one.
+    // The PDF file the last completed job wrote; empty when that job went to a printer, and before
+    // the first one.
     QString lastOutputPath() const;
     // What the user of the last completed job should still be told (for example that the queue is
     // stopped and the job waits in it); empty when nothing.
