@@ -6,12 +6,7 @@
 
 namespace demo {
 
-QString savedPdfPath(const zendrik::Zendrik& component, const QString& printerName) {
-    const QString printer = printerName.isEmpty() ? component.defaultPrinter() : printerName;
-    // The component keeps the last PDF it wrote across jobs on real printers; those wrote no file.
-    if (printer != QLatin1String(zendrik::kSaveAsPdfPrinter)) {
-        return {};
-    }
+QString savedPdfPath(const zendrik::Zendrik& component) {
     return QDir::toNativeSeparators(component.lastOutputPath());
 }
 

@@ -9,9 +9,9 @@ class Zendrik;
 
 namespace demo {
 
-// The file the component's last completed job wrote when that job went to "Save as PDF" (by name,
-// or as the default printer when the system has none), in native separators; empty for a printer.
-QString savedPdfPath(const zendrik::Zendrik& component, const QString& printerName);
+// The file the component's last completed job wrote ("Save as PDF"), in native separators; empty
+// when the job went to a printer.
+QString savedPdfPath(const zendrik::Zendrik& component);
 
 // "Saved as <path>", or empty when `path` is.
 QString savedAsText(const QString& path);

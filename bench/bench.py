@@ -3,8 +3,10 @@
 MB/s, pages/s, peak RSS and the time from the start of the print to its first page.
 
 Usage: bench.py ZENDRIK_PRINT [WORKDIR] [--large]
-The corpora (1 MB and 10 MB of English prose with long words and tabs; 1 MB with a fifth of its
-paragraphs in other scripts) are made in WORKDIR (default: a temporary folder).
+The corpora (makecorpus.py says how each is made: real prose from Debian's documentation, words
+drawn evenly from a dictionary, mixed scripts, and the 200-word synthetic English) are made in
+WORKDIR (default: a temporary folder). Peers in the same run: enscript + ps2pdf, paps (PostScript
+only), CUPS texttopdf and Qt's own QTextLayout + QPdfWriter (bench-qtpeer).
 --large adds the memory runs of zendrik-print alone: a 1 GB file (the 10 MB corpus a hundred
 times) and one line of 50 MB without a space; they take several minutes."""
 import os
@@ -15,7 +17,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CORPORA = [("1 MB English", 1, 0.0), ("10 MB English", 10, 0.0), ("1 MB, 1/5 other scripts", 1, 0.2)]
+CORPORA = [("10 MB real prose", "prose", 10), ("10 MB dictionary words", "dictionary", 10),
+           ("10 MB mixed scripts", "mixed", 10), ("10 MB 200-word synthetic English", "synthetic", 10),
+           ("1 MB real prose", "prose", 1)]
 
 
 def timed(cmd, first_page_pattern=None, env=None):
@@ -56,7 +60,7 @@ def ps_pages(path):
 
 def large_files(work):
     """The 1 GB file and the 50 MB line, made once in WORKDIR."""
-    base = os.path.join(work, "corpus-10-0.txt")
+    base = os.path.join(work, "corpus-prose-10.txt")
     huge = os.path.join(work, "corpus-1024.txt")
     if not os.path.exists(huge):
         with open(base, "rb") as f:
@@ -79,11 +83,11 @@ def main():
     os.makedirs(work, exist_ok=True)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     rows = []
-    for name, mb, other in CORPORA:
-        corpus = os.path.join(work, "corpus-%d-%d.txt" % (mb, int(other * 100)))
+    qtpeer = os.path.join(os.path.dirname(zendrik), "bench-qtpeer")
+    for name, kind, mb in CORPORA:
+        corpus = os.path.join(work, "corpus-%s-%d.txt" % (kind, mb))
         if not os.path.exists(corpus):
-            subprocess.run([sys.executable, os.path.join(HERE, "makecorpus.py"), str(mb), str(other), corpus],
-                           check=True)
+            subprocess.run([sys.executable, os.path.join(HERE, "makecorpus.py"), kind, str(mb), corpus], check=True)
         size = os.path.getsize(corpus) / (1024.0 * 1024.0)
         common = ["--set", "DocFile=" + corpus, "--set", "PaperSize=9", "--set", "DocTextFont.Name=DejaVu Sans",
                   "--set", "DocTextFont.Size=10", "--set", "DocHeader=Benchmark header", "--set",
@@ -110,6 +114,18 @@ def main():
                    "sh", corpus, out])
         if r:
             rows.append((name, "enscript + ps2pdf", size, r[0], pdf_pages(out), r[1], "-"))
+        # CUPS's text filter: no shaping, one font; its arguments are a job's (id user title copies options file).
+        out = os.path.join(work, "texttopdf.pdf")
+        r = timed(["sh", "-c", '/usr/lib/cups/filter/texttopdf 1 bench bench 1 "PageSize=A4" "$1" > "$2"', "sh", corpus,
+                   out], env=dict(env, CONTENT_TYPE="text/plain", PPD=""))
+        if r:
+            rows.append((name, "CUPS texttopdf", size, r[0], pdf_pages(out), r[1], "-"))
+        if os.path.exists(qtpeer):
+            out = os.path.join(work, "qtpeer.pdf")
+            r = timed([qtpeer, corpus, out], r"^page 1$", env)
+            if r:
+                rows.append((name, "Qt QTextLayout + QPdfWriter", size, r[0], pdf_pages(out), r[1],
+                             "%.2f" % r[2] if r[2] is not None else "-"))
 
     if large:
         for name, path in large_files(work):

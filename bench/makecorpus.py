@@ -1,8 +1,26 @@
 #!/usr/bin/env python3
-"""Writes a benchmark corpus: English-like prose with long words and tabs, optionally with a share
-of paragraphs in other scripts. Deterministic for a given size and seed."""
+"""Writes a benchmark corpus of a given size. Deterministic for a given kind and size.
+
+Kinds:
+  prose       real prose with a natural vocabulary: the plain-text documents Debian packages ship
+              (/usr/share/common-licenses, and README, NEWS and *.txt files under /usr/share/doc,
+              compressed or not), their paragraphs joined and repeated in a shuffled order to the
+              size; lines that are not prose (fewer than half letters, under 20 characters) dropped.
+  dictionary  words drawn evenly from Debian's wamerican dictionary (/usr/share/dict/american-english)
+              in sentences of 6 to 24 words and paragraphs of 2 to 9 sentences.
+  mixed       the prose corpus with every fifth paragraph from the per-script texts of the text-layer
+              check (tests/printcomp/texts: Greek, Russian, Chinese, Hebrew, Arabic, Hindi, Thai).
+  synthetic   English-like text drawn from about 200 words with long words and tabs (the corpus
+              earlier figures came from; nearly every word repeats).
+
+Usage: makecorpus.py KIND MEGABYTES OUT"""
+import glob
+import gzip
+import os
 import random
 import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 COMMON = ("the of and to in is that for it as was with be by on not he this are or his from at which but have an "
           "they you were her she there been one all we their has would when if so no what out up into more "
@@ -16,22 +34,36 @@ LONG = ("internationalization characteristically incomprehensibilities counterre
         "electroencephalographically pneumonoultramicroscopicsilicovolcanoconiosis "
         "https://example.org/a/very/long/path/to/a/document/that/never/ends/index.html "
         "antidisestablishmentarianism floccinaucinihilipilification").split()
-OTHER = [
-    "Ελληνικά κείμενα για την εκτύπωση εγγράφων με σελίδες και περιθώρια",
-    "Русский текст для печати документов со страницами и полями",
-    "עברית נכתבת מימין לשמאל ומודפסת בעמודים עם שוליים",
-    "العربية تكتب من اليمين إلى اليسار وتطبع في صفحات",
-    "中文文本没有空格也可以换行并打印在页面上",
-    "ภาษาไทยไม่มีช่องว่างระหว่างคำและพิมพ์บนหน้ากระดาษ",
-    "हिन्दी पाठ देवनागरी लिपि में छपाई के लिए",
-]
 
 
-def paragraph(rng, other_share):
-    if rng.random() < other_share:
-        return " ".join(rng.choice(OTHER) for _ in range(rng.randint(2, 8)))
+def read_text(path):
+    opener = gzip.open if path.endswith(".gz") else open
+    try:
+        with opener(path, "rt", encoding="utf-8", errors="replace") as f:
+            return f.read(2 * 1024 * 1024)
+    except OSError:
+        return ""
+
+
+def prose_paragraphs():
+    files = sorted(glob.glob("/usr/share/common-licenses/*"))
+    for pattern in ("README*", "NEWS*", "*.txt", "*.txt.gz"):
+        files += sorted(glob.glob("/usr/share/doc/*/" + pattern))
+    paragraphs = []
+    for path in files:
+        if not os.path.isfile(path):
+            continue
+        for block in read_text(path).split("\n\n"):
+            line = " ".join(block.split())
+            letters = sum(c.isalpha() for c in line)
+            if len(line) >= 20 and letters * 2 >= len(line):
+                paragraphs.append(line)
+    return paragraphs
+
+
+def synthetic_paragraph(rng):
     words = []
-    for i in range(rng.randint(30, 220)):
+    for _ in range(rng.randint(30, 220)):
         r = rng.random()
         if r < 0.02:
             words.append(rng.choice(LONG))
@@ -44,14 +76,38 @@ def paragraph(rng, other_share):
 
 
 def main():
-    size = int(float(sys.argv[1]) * 1024 * 1024)
-    other_share = float(sys.argv[2]) if len(sys.argv) > 2 else 0.0
-    out = sys.argv[3]
+    kind, size, out = sys.argv[1], int(float(sys.argv[2]) * 1024 * 1024), sys.argv[3]
     rng = random.Random(42)
+    if kind in ("prose", "mixed"):
+        source = prose_paragraphs()
+        others = []
+        if kind == "mixed":
+            for name in ("greek", "cyrillic", "chinese", "hebrew", "arabic", "devanagari", "thai"):
+                with open(os.path.join(HERE, "..", "tests", "printcomp", "texts", name + ".txt"), encoding="utf-8") as f:
+                    others += [p for p in f.read().split("\n") if p.strip()]
+        def next_paragraph(n):
+            if others and n % 5 == 4:
+                return rng.choice(others)
+            return rng.choice(source)
+    elif kind == "dictionary":
+        with open("/usr/share/dict/american-english", encoding="utf-8") as f:
+            words = [w.strip() for w in f if w.strip()]
+        def next_paragraph(n):
+            sentences = []
+            for _ in range(rng.randint(2, 9)):
+                sentence = [rng.choice(words) for _ in range(rng.randint(6, 24))]
+                sentence[0] = sentence[0].capitalize()
+                sentences.append(" ".join(sentence) + ".")
+            return " ".join(sentences)
+    else:
+        def next_paragraph(n):
+            return synthetic_paragraph(rng)
     written = 0
+    n = 0
     with open(out, "w", encoding="utf-8", newline="\n") as f:
         while written < size:
-            p = paragraph(rng, other_share) + "\n"
+            p = next_paragraph(n) + "\n"
+            n += 1
             f.write(p)
             written += len(p.encode("utf-8"))
 

@@ -1,6 +1,6 @@
-// PDF output fuzzer: pages of random runs (every font family of the machine, a family that does
-// not exist, every script of the text, either direction, bold, italic, underline), rules and a
-// border, written as a PDF. The file must be complete, and each embedded font program must load
+// PDF output fuzzer: pages of random runs shaped as layout shapes them (every font family of the
+// machine, a family that does not exist, every script of the text, bold, italic, underline), rules
+// and a border, written as a PDF. The file must be complete, and each embedded font program must load
 // again with the glyphs it was given.
 
 #include "fuzzcommon.h"
@@ -25,24 +25,23 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
 
-    PaintResources resources;
-    resources.unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
-    for (QFont& font : resources.fonts) {
-        font = QFont(fuzzcommon::fuzzFamily(in));
-        font.setPointSizeF(in.ConsumeFloatingPointInRange<double>(1, 200));
-        font.setBold(in.ConsumeBool());
-        font.setItalic(in.ConsumeBool());
-        font.setUnderline(in.ConsumeBool());
+    std::array<FontSpec, kFontRoles> specs;
+    std::array<bool, kFontRoles> underline{};
+    for (size_t i = 0; i < specs.size(); ++i) {
+        specs[i].name = fuzzcommon::fuzzFamily(in);
+        specs[i].pointSize = in.ConsumeFloatingPointInRange<double>(1, 200);
+        specs[i].bold = in.ConsumeBool();
+        specs[i].italic = in.ConsumeBool();
+        underline[i] = specs[i].underline = in.ConsumeBool();
     }
+    const FontSet faces(specs);
     const QSizeF paper(595, 842);
     QBuffer file;
     file.open(QIODevice::WriteOnly);
     PdfWriter pdf(&file);
     pdf.start(fuzzcommon::fuzzText(in, 8), QStringLiteral("fuzz"), QDateTime::currentDateTime());
     PdfFontSet fonts(pdf);
-    PageContentWriter writer(resources, fonts);
-    PrintResolutionDevice device;
-    GlyphCache glyphCache(&device, resources);
+    PageContentWriter writer(fonts, underline);
     const int pageCount = in.ConsumeIntegralInRange<int>(1, 3);
     for (int n = 1; n <= pageCount; ++n) {
         Page page;
@@ -54,6 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             run.origin = QPointF(in.ConsumeFloatingPointInRange<double>(-50, 650),
                                  in.ConsumeFloatingPointInRange<double>(-50, 900));
             run.role = static_cast<FontRole>(in.ConsumeIntegralInRange<int>(0, kFontRoles - 1));
+            LineRun shaped = shapedRun(faces, run.role, run.text);
+            run.width = shaped.width;
+            run.glyphs = std::move(shaped.glyphs);
             run.rightToLeft = in.ConsumeBool();
             page.runs.push_back(run);
         }
@@ -61,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             page.rules.push_back(QLineF(72, 100, 523, 100));
         if (in.ConsumeBool())
             page.border = QRectF(72, 72, 451, 698);
-        const PageGlyphs glyphs = glyphCache.glyphsOf(page);
-        pdf.addPage(paper, writer.content(page, paper.height(), &glyphs));
+        pdf.addPage(paper, writer.content(page, paper.height()));
     }
     fonts.writeFonts();
     pdf.finish(fonts.resources());

@@ -351,7 +351,7 @@ void FormMain::zendrik1PrintingPage(qint32 page) {
 void FormMain::zendrik1PrintComplete() {
     demo::window<FormStatus>().setLabel1Caption(QStringLiteral("Print Complete!"));
     demo::window<FormStatus>().Timer1()->stop();
-    demo::window<FormStatus>().showSavedFile(savedPdfPath(*Zendrik1(), printerName_));
+    demo::window<FormStatus>().showSavedFile(savedPdfPath(*Zendrik1()));
 }
 
 void FormMain::zendrik1PrintError(qint32, const QString& description) {

@@ -168,7 +168,7 @@ void FormStart::cmdExitClick() {
 
 void FormStart::zendrik1PrintComplete() {
     MessageBox::show(QStringLiteral("Printing completed!"), kOkOnly | kExclamation, kTitle,
-                     savedAsText(savedPdfPath(zendrik1(), QString())));
+                     savedAsText(savedPdfPath(zendrik1())));
 }
 
 void FormStart::zendrik1PrintError(qint32, const QString& description) {

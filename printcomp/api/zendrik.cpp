@@ -55,6 +55,7 @@ public:
     QString exactPdfPath;
     QString lastPdfPath;
     QString lastNotice;
+    qint64 lastBoxed = 0;
     std::shared_ptr<EventGate> gate;
     JobQueue jobs;
     int pending = 0;
@@ -82,6 +83,7 @@ private:
         }
         lastPdfPath = outcome.value().path;
         lastNotice = outcome.value().notice;
+        lastBoxed = outcome.value().boxedCharacters;
         emit q.PrintComplete();
     }
 };
@@ -402,6 +404,10 @@ QString Zendrik::lastOutputPath() const {
 
 QString Zendrik::lastNotice() const {
     return d->lastNotice;
+}
+
+qint64 Zendrik::lastBoxedCharacters() const {
+    return d->lastBoxed;
 }
 
 } // namespace zendrik

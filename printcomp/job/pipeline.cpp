@@ -1,7 +1,6 @@
 #include "job/pipeline.h"
 
 #include "layout/fontmetrics.h"
-#include "pdf/pagecontent.h"
 
 #include <condition_variable>
 #include <deque>
@@ -81,12 +80,9 @@ void layOut(const PipelineInput& input, PageQueue& queue, std::stop_token stop, 
         // This thread's own fonts: Qt's font objects are not shared between threads.
         QtFontMetrics metrics(input.fonts);
         LayoutEngine engine(input.spec, metrics);
-        GlyphCache glyphCache(metrics.device(), paintResources(input.fonts, PrintResolutionDevice::kDpi));
         Page page;
         while (!jobStop.stop_requested() && engine.nextPage(input.body, page)) {
-            PreparedPage prepared{std::move(page), {}};
-            prepared.glyphs = glyphCache.glyphsOf(prepared.page);
-            if (!queue.push(std::move(prepared), stop))
+            if (!queue.push(std::move(page), stop))
                 return;
         }
         queue.close(engine.failure());
@@ -117,15 +113,18 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
             return begun.failure();
 
         PageQueue queue;
+        qint64 boxed = 0;
         {
             // Leaving this block by any way stops the layout thread and joins it.
             std::jthread layout([&](std::stop_token own) { layOut(input, queue, own, stop); });
             PreparedPage page;
             int number = 0;
-            while (queue.pop(page, stop)) {
+            boxed = 0;
+            while (!stop.stop_requested() && queue.pop(page, stop)) {
                 pageStarting(++number);
                 if (Status written = target.page(page); !written)
                     return written.failure();
+                boxed += page.boxedCharacters;
             }
         }
         if (stop.stop_requested())
@@ -133,8 +132,10 @@ Result<OutputResult> runPipeline(const PipelineInput& input, OutputTarget& targe
         if (const std::optional<Failure> failed = queue.failure())
             return *failed;
         Result<OutputResult> result = target.finish();
-        if (result)
+        if (result) {
             guard.finished();
+            result.value().boxedCharacters = boxed;
+        }
         return result;
     } catch (...) {
         return internalFailure(std::current_exception());

@@ -1,5 +1,7 @@
 #include "layout/fontmetrics.h"
 
+#include "layout/shaping.h"
+
 #include <QFontMetricsF>
 
 #include <algorithm>
@@ -59,7 +61,11 @@ struct QtFontMetrics::Role {
           averageCharWidth(metrics.averageCharWidth() * scale) {}
 };
 
-QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) : fonts_(fonts) {
+QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts)
+    : QtFontMetrics(fonts, std::make_shared<FontSet>(fonts)) {}
+
+QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts, std::shared_ptr<const FontSet> faces)
+    : fonts_(fonts), faces_(std::move(faces)) {
     for (size_t i = 0; i < roles_.size(); ++i)
         roles_[i] = std::make_unique<Role>(toQFont(fonts[i]), &device_, pointsPerUnit());
 }
@@ -67,20 +73,27 @@ QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts) : fo
 QtFontMetrics::~QtFontMetrics() = default;
 
 std::unique_ptr<FontMetrics> QtFontMetrics::clone() const {
-    return std::make_unique<QtFontMetrics>(fonts_);
+    return std::make_unique<QtFontMetrics>(fonts_, faces_);
 }
 
 qreal QtFontMetrics::advance(FontRole role, QStringView text) const {
     Role& r = *roles_[static_cast<size_t>(role)];
-    if (text.size() > kMaxCachedRunLength)
-        return r.metrics.horizontalAdvance(text.toString()) * r.scale;
     const QString key = text.toString();
+    const auto shapedWidth = [&] {
+        const ShapedText shaped = shapeText(*faces_, role, key);
+        qreal width = 0;
+        for (const double a : shaped.clusterAdvance)
+            width += a;
+        return width;
+    };
+    if (text.size() > kMaxCachedRunLength)
+        return shapedWidth();
     auto it = r.cache.constFind(key);
     if (it != r.cache.constEnd())
         return *it;
     if (r.cache.size() >= kMaxCachedRuns)
         r.cache.clear();
-    const qreal width = r.metrics.horizontalAdvance(key) * r.scale;
+    const qreal width = shapedWidth();
     r.cache.insert(key, width);
     return width;
 }

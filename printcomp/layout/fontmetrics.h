@@ -13,9 +13,13 @@
 
 namespace zendrik {
 
+class FontSet;
+
 class FontMetrics {
 public:
     virtual ~FontMetrics() = default;
+    // The faces text is shaped with, shared by every clone.
+    virtual const FontSet& fontSet() const = 0;
     // Advance of a run of text shaped on its own.
     virtual qreal advance(FontRole role, QStringView text) const = 0;
     virtual qreal ascent(FontRole role) const = 0;
@@ -43,13 +47,16 @@ protected:
     int metric(PaintDeviceMetric metric) const override;
 };
 
-// Qt's metrics of the fonts on the PDF device. Caches the advances of short runs (words); one
-// instance per thread.
+// Qt's vertical metrics of the fonts on the PDF device, and advances shaped by HarfBuzz in the
+// faces Qt resolves. Caches the advances of short runs; one instance per thread, its clones share
+// the faces.
 class QtFontMetrics : public FontMetrics {
 public:
     explicit QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts);
+    QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts, std::shared_ptr<const FontSet> faces);
     ~QtFontMetrics() override;
 
+    const FontSet& fontSet() const override { return *faces_; }
     qreal advance(FontRole role, QStringView text) const override;
     qreal ascent(FontRole role) const override;
     qreal descent(FontRole role) const override;
@@ -63,6 +70,7 @@ public:
 private:
     struct Role;
     std::array<FontSpec, kFontRoles> fonts_;
+    std::shared_ptr<const FontSet> faces_;
     PrintResolutionDevice device_;
     std::array<std::unique_ptr<Role>, kFontRoles> roles_;
 };

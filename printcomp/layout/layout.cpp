@@ -1,9 +1,6 @@
 #include "layout/layout.h"
 
-#include "layout/scripts.h"
-
 #include <QTextBoundaryFinder>
-#include <QTextLayout>
 
 #include <cmath>
 
@@ -14,6 +11,9 @@ namespace {
 // A line longer than this is never held back waiting for the rest of its paragraph; only a
 // paragraph of nothing but white space gets there.
 constexpr qsizetype kMaxCarry = 4096;
+// Characters on one line at most: only text of nothing but marks or invisible characters, which
+// take no width, gets there.
+constexpr qsizetype kMaxLineLength = 4096;
 constexpr qreal kBorderPadding = 4.0;
 constexpr qreal kEpsilon = 1e-6;
 
@@ -57,10 +57,7 @@ void LineBreaker::addPiece(const QString& piece, bool paragraphEnds, std::deque<
             out.emplace_back();
         return;
     }
-    if (!isSimpleScript(text))
-        breakWithTextLayout(text, paragraphEnds, out);
-    else
-        breakSimple(text, paragraphEnds, out);
+    breakShaped(shapeText(metrics_.fontSet(), role_, text), paragraphEnds, out);
 }
 
 QList<BodyLine> LineBreaker::breakText(const QString& text) {
@@ -75,15 +72,110 @@ QList<BodyLine> LineBreaker::breakText(const QString& text) {
     return QList<BodyLine>(lines.begin(), lines.end());
 }
 
-void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out) {
+namespace {
+
+// The glyphs of characters [start, end) of shaped text, in visual order: the items' pieces
+// reordered by their embedding levels (rule L2 of the bidirectional algorithm), positions from
+// the start in device units, clusters from `start`.
+QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype end) {
+    struct Piece {
+        const ShapedItem* item;
+        qsizetype start;
+        qsizetype end;
+    };
+    std::vector<Piece> pieces;
+    quint8 highest = 0, lowestOdd = 255;
+    for (const ShapedItem& item : shaped.items) {
+        if (item.end <= start || item.start >= end)
+            continue;
+        pieces.push_back(Piece{&item, std::max(item.start, start), std::min(item.end, end)});
+        highest = std::max(highest, item.level);
+        if (item.level & 1)
+            lowestOdd = std::min(lowestOdd, item.level);
+    }
+    for (int level = highest; level >= lowestOdd && level > 0; --level) {
+        for (size_t i = 0; i < pieces.size();) {
+            if (pieces[i].item->level < level) {
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < pieces.size() && pieces[j].item->level >= level)
+                ++j;
+            std::reverse(pieces.begin() + qsizetype(i), pieces.begin() + qsizetype(j));
+            i = j;
+        }
+    }
+    constexpr double unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
+    QList<GlyphRun> runs;
+    double pen = 0;
+    for (const Piece& piece : pieces) {
+        const bool rtl = piece.item->level & 1;
+        size_t from = piece.item->firstGlyph;
+        if (!rtl) {
+            // Left to right, clusters rise: start at the piece rather than scan the whole item.
+            from =
+                size_t(std::lower_bound(shaped.glyphs.begin() + qsizetype(from),
+                                        shaped.glyphs.begin() + qsizetype(piece.item->lastGlyph), piece.start,
+                                        [](const ShapedGlyph& g, qsizetype at) { return qsizetype(g.cluster) < at; }) -
+                       shaped.glyphs.begin());
+        }
+        for (size_t g = from; g < piece.item->lastGlyph; ++g) {
+            const ShapedGlyph& glyph = shaped.glyphs[g];
+            if (!rtl && qsizetype(glyph.cluster) >= piece.end)
+                break;
+            if (qsizetype(glyph.cluster) < piece.start || qsizetype(glyph.cluster) >= piece.end)
+                continue;
+            if (runs.isEmpty() || runs.back().face.get() != glyph.face || runs.back().rightToLeft != rtl) {
+                GlyphRun run;
+                for (const auto& face : shaped.faces) {
+                    if (face.get() == glyph.face)
+                        run.face = face;
+                }
+                if (!run.face)
+                    run.face = FontFace::boxes();
+                run.rightToLeft = rtl;
+                runs.push_back(std::move(run));
+            }
+            runs.back().glyphs.push_back(PositionedGlyph{
+                glyph.id, qint32(std::lround((pen + glyph.xOffset) * unitsPerPoint)),
+                qint32(std::lround(-glyph.yOffset * unitsPerPoint)), quint32(qsizetype(glyph.cluster) - start)});
+            pen += glyph.advance;
+        }
+    }
+    return runs;
+}
+
+} // namespace
+
+LineRun shapedRun(const FontSet& fonts, FontRole role, const QString& text) {
+    const ShapedText shaped = shapeText(fonts, role, text);
+    LineRun run{text, 0, 0, glyphRunsOf(shaped, 0, text.size())};
+    for (const double a : shaped.clusterAdvance)
+        run.width += a;
+    for (GlyphRun& g : run.glyphs)
+        g.size = fonts.pointSize(role);
+    return run;
+}
+
+void LineBreaker::breakShaped(const ShapedText& shaped, bool paragraphEnds, std::deque<BodyLine>& out) {
     struct Span {
         qsizetype start;
         qsizetype end;
         qreal x;
         qreal width;
     };
+    const QString& text = shaped.text;
+    const bool rtl = shaped.rightToLeft;
+    const qreal size = metrics_.fontSet().pointSize(role_);
+    // Widths of character ranges from the shaped clusters' advances.
+    std::vector<double> prefix(size_t(text.size()) + 1, 0.0);
+    for (size_t i = 0; i < shaped.clusterAdvance.size(); ++i)
+        prefix[i + 1] = prefix[i] + shaped.clusterAdvance[i];
+    const auto widthOf = [&](qsizetype a, qsizetype b) { return prefix[size_t(b)] - prefix[size_t(a)]; };
+    const auto isTab = [&](qsizetype i) { return !rtl && text.at(i) == u'\t'; };
+
     QList<Span> spans;
-    const QStringView view(text);
     qsizetype lineStart = 0;
     qsizetype runStart = 0;
     qreal runX = 0;
@@ -99,8 +191,16 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
     auto emitLine = [&](qsizetype nextStart) {
         closeRun();
         BodyLine line;
-        for (const Span& s : spans)
-            line.runs.push_back(LineRun{text.mid(s.start, s.end - s.start), s.x, s.width});
+        line.rightToLeft = rtl;
+        for (const Span& s : spans) {
+            QString runText = text.mid(s.start, s.end - s.start);
+            if (rtl)
+                runText.replace(u'\t', u' ');
+            QList<GlyphRun> glyphs = glyphRunsOf(shaped, s.start, s.end);
+            for (GlyphRun& g : glyphs)
+                g.size = size;
+            line.runs.push_back(LineRun{std::move(runText), s.x, s.width, std::move(glyphs)});
+        }
         line.width = spans.isEmpty() ? 0 : contentX;
         out.push_back(std::move(line));
         spans.clear();
@@ -114,17 +214,19 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
         contentEnd = end;
         lineUsed = true;
     };
-    // A word wider than a whole line: as many graphemes as fit on each line, at least one.
+    // A word wider than a whole line, or longer than a line may hold: as many graphemes as fit on
+    // each line, at least one.
     auto breakWord = [&](qsizetype start, qsizetype end) {
-        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, view.mid(start, end - start));
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, QStringView(text).mid(start, end - start));
         qsizetype chunkStart = start;
         qsizetype g = start;
         qreal chunkWidth = 0;
         while (g < end) {
             const qsizetype next = graphemes.toNextBoundary();
             const qsizetype ge = next < 0 ? end : start + next;
-            const qreal gw = metrics_.advance(role_, view.mid(g, ge - g));
-            if (x + chunkWidth + gw > width_ && (chunkWidth > 0 || lineUsed)) {
+            const qreal gw = widthOf(g, ge);
+            const bool full = x + chunkWidth + gw > width_ || g - lineStart >= kMaxLineLength;
+            if (full && (chunkWidth > 0 || lineUsed || g > chunkStart)) {
                 if (g > chunkStart)
                     place(g, chunkWidth);
                 emitLine(g);
@@ -144,17 +246,17 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
         while (c > a && isBlank(text.at(c - 1)))
             --c;
         if (c > a) {
-            const qreal wc = metrics_.advance(role_, view.mid(a, c - a));
-            if (lineUsed && x + wc > width_ + kEpsilon)
+            const qreal wc = widthOf(a, c);
+            if (lineUsed && (x + wc > width_ + kEpsilon || c - lineStart > kMaxLineLength))
                 emitLine(a);
-            if (x + wc > width_ + kEpsilon)
+            if (x + wc > width_ + kEpsilon || c - lineStart > kMaxLineLength)
                 breakWord(a, c);
             else
                 place(c, wc);
         }
         qsizetype i = c;
         while (i < b) {
-            if (text.at(i) == u'\t') {
+            if (isTab(i)) {
                 const qreal stop = nextTabStop(x);
                 if (stop > width_ + kEpsilon) {
                     // A tab past the last stop ends the line (emitLine closes the run).
@@ -170,9 +272,9 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
                 continue;
             }
             qsizetype j = i;
-            while (j < b && text.at(j) == u' ')
+            while (j < b && !isTab(j))
                 ++j;
-            x += metrics_.advance(role_, view.mid(i, j - i));
+            x += widthOf(i, j);
             lineUsed = true;
             i = j;
         }
@@ -182,69 +284,6 @@ void LineBreaker::breakSimple(const QString& text, bool paragraphEnds, std::dequ
         emitLine(text.size());
     else
         carry_ = text.mid(lineStart);
-}
-
-void LineBreaker::breakWithTextLayout(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out) {
-    const qreal ppu = metrics_.pointsPerUnit();
-    const bool rtl = text.isRightToLeft();
-    QTextLayout layout(text, metrics_.font(role_), metrics_.device());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setTabStopDistance(tabDistance_ / ppu);
-    option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.setCacheEnabled(false);
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width_ / ppu);
-    }
-    layout.endLayout();
-
-    int count = layout.lineCount();
-    if (!paragraphEnds) {
-        const QTextLine last = layout.lineAt(count - 1);
-        if (text.size() - last.textStart() <= kMaxCarry) {
-            carry_ = text.mid(last.textStart());
-            --count;
-        }
-    }
-    for (int n = 0; n < count; ++n) {
-        const QTextLine line = layout.lineAt(n);
-        qsizetype start = line.textStart();
-        qsizetype end = start + line.textLength();
-        while (end > start && text.at(end - 1).isSpace())
-            --end;
-        BodyLine body;
-        body.rightToLeft = rtl;
-        body.width = std::min(line.naturalTextWidth() * ppu, width_);
-        if (rtl) {
-            QString runText = text.mid(start, end - start);
-            runText.replace(u'\t', u' ');
-            if (!runText.isEmpty())
-                body.runs.push_back(LineRun{runText, 0, body.width});
-        } else if (!QStringView(text).mid(start, end - start).contains(u'\t')) {
-            // Drawn as one run, which Qt orders again, so mixed directions come out as laid out.
-            if (end > start)
-                body.runs.push_back(LineRun{text.mid(start, end - start), 0, body.width});
-        } else {
-            // Runs split at tabs, placed where Qt's layout put them.
-            qsizetype runStart = start;
-            for (qsizetype i = start; i <= end; ++i) {
-                if (i < end && text.at(i) != u'\t')
-                    continue;
-                if (i > runStart) {
-                    const qreal x0 = line.cursorToX(static_cast<int>(runStart)) * ppu;
-                    const qreal x1 = line.cursorToX(static_cast<int>(i)) * ppu;
-                    body.runs.push_back(LineRun{text.mid(runStart, i - runStart), std::min(x0, x1), std::abs(x1 - x0)});
-                }
-                runStart = i + 1;
-            }
-        }
-        out.push_back(std::move(body));
-    }
 }
 
 LayoutEngine::LayoutEngine(LayoutSpec spec, const FontMetrics& metrics)
@@ -331,7 +370,7 @@ TextRun LayoutEngine::runAt(const LineRun& run, const BodyLine& line, qreal base
         x = content_.right() - line.width + run.x;
     else if (centred)
         x += (content_.width() - line.width) / 2;
-    return TextRun{run.text, QPointF(x, baseline), run.width, role, line.rightToLeft};
+    return TextRun{run.text, QPointF(x, baseline), run.width, role, line.rightToLeft, run.glyphs};
 }
 
 void LayoutEngine::placeLines(const QList<BodyLine>& lines, FontRole role, qreal top, bool centred, Page& page) const {
@@ -376,16 +415,18 @@ void LayoutEngine::placeFixedParts(Page& page, Bands& bands) const {
     if (spec_.dateTime) {
         yb -= footerLine;
         page.dateBand = QRectF(r.left(), yb, r.width(), footerLine);
-        const qreal w = metrics_.advance(FontRole::Footer, spec_.dateText);
-        page.runs.push_back(TextRun{spec_.dateText, QPointF(r.left(), yb + footerAscent), w, FontRole::Footer});
+        LineRun date = shapedRun(metrics_.fontSet(), FontRole::Footer, spec_.dateText);
+        page.runs.push_back(TextRun{spec_.dateText, QPointF(r.left(), yb + footerAscent), date.width, FontRole::Footer,
+                                    false, std::move(date.glyphs)});
     }
     if (spec_.pageNumbers) {
         yb -= footerLine;
         page.pageNumberBand = QRectF(r.left(), yb, r.width(), footerLine);
         const QString text = spec_.pageCount > 0 ? QStringLiteral("Page %1 of %2").arg(page.number).arg(spec_.pageCount)
                                                  : QStringLiteral("Page %1").arg(page.number);
-        const qreal w = metrics_.advance(FontRole::Footer, text);
-        page.runs.push_back(TextRun{text, QPointF(r.right() - w, yb + footerAscent), w, FontRole::Footer});
+        LineRun number = shapedRun(metrics_.fontSet(), FontRole::Footer, text);
+        page.runs.push_back(TextRun{text, QPointF(r.right() - number.width, yb + footerAscent), number.width,
+                                    FontRole::Footer, false, std::move(number.glyphs)});
     }
     if (!footerLines_.isEmpty()) {
         const qreal h = footerLines_.size() * footerLine;
@@ -482,6 +523,12 @@ bool LayoutEngine::nextPage(BodySource& body, Page& page) {
         return false;
     }
     page.bodyLines = placed;
+    for (const TextRun& run : page.runs) {
+        for (const GlyphRun& glyphs : run.glyphs) {
+            if (glyphs.face->kind() == FontFace::Kind::Boxes)
+                page.boxedCharacters += int(glyphs.glyphs.size());
+        }
+    }
     ++pagesDone_;
     return true;
 }

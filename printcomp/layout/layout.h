@@ -6,6 +6,7 @@
 #include "document/docreader.h"
 #include "layout/fontmetrics.h"
 #include "layout/pagegeometry.h"
+#include "layout/shaping.h"
 
 #include <QLineF>
 #include <QList>
@@ -16,12 +17,31 @@
 
 namespace zendrik {
 
+// A glyph as shaping placed it: its number in the face, its position from the origin of its text
+// run in device units (PrintResolutionDevice, y downwards), and the first character of the run's
+// text it stands for (glyphs of one cluster share it).
+struct PositionedGlyph {
+    quint32 id = 0;
+    qint32 x = 0;
+    qint32 y = 0;
+    quint32 cluster = 0;
+};
+
+// Glyphs of one face and one direction, in the order they stand from left to right.
+struct GlyphRun {
+    std::shared_ptr<const FontFace> face;
+    qreal size = 0; // points
+    bool rightToLeft = false;
+    QList<PositionedGlyph> glyphs;
+};
+
 struct TextRun {
     QString text;
     QPointF origin; // left end of the baseline, points
     qreal width = 0;
     FontRole role = FontRole::Body;
-    bool rightToLeft = false;
+    bool rightToLeft = false; // the paragraph's direction
+    QList<GlyphRun> glyphs;   // from left to right; what output draws, and nothing else
 };
 
 struct Page {
@@ -30,6 +50,7 @@ struct Page {
     QList<QLineF> rules;
     QRectF border; // null without a border
     int bodyLines = 0;
+    int boxedCharacters = 0; // characters printed as hollow boxes: no installed font has them
     // Where each part lies; null when the part is absent from the page.
     QRectF headerBand;
     QRectF titleBand;
@@ -62,6 +83,7 @@ struct LineRun {
     QString text;
     qreal x = 0;
     qreal width = 0;
+    QList<GlyphRun> glyphs; // positions from the run's start
 };
 
 struct BodyLine {
@@ -70,8 +92,12 @@ struct BodyLine {
     bool rightToLeft = false;
 };
 
-// Breaks paragraphs into lines of at most `width` points: at Unicode line-break opportunities, a
-// word wider than the line across lines, tabs to stops every 8 average character widths.
+// One run of text shaped on its own, never broken (page numbers, the date).
+LineRun shapedRun(const FontSet& fonts, FontRole role, const QString& text);
+
+// Breaks paragraphs into lines of at most `width` points from the advances HarfBuzz shaped them
+// with: at Unicode line-break opportunities, a word wider than the line across lines, tabs to stops
+// every 8 average character widths (spaces in right-to-left paragraphs).
 class LineBreaker {
 public:
     LineBreaker(const FontMetrics& metrics, FontRole role, qreal width);
@@ -84,8 +110,7 @@ public:
     QList<BodyLine> breakText(const QString& text);
 
 private:
-    void breakSimple(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out);
-    void breakWithTextLayout(const QString& text, bool paragraphEnds, std::deque<BodyLine>& out);
+    void breakShaped(const ShapedText& shaped, bool paragraphEnds, std::deque<BodyLine>& out);
     qreal nextTabStop(qreal x) const;
 
     const FontMetrics& metrics_;

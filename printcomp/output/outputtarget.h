@@ -12,9 +12,10 @@
 namespace zendrik {
 
 struct OutputResult {
-    QString path;   // the file written, for a PDF file
-    int jobId = 0;  // the spooler's job, for a printer
-    QString notice; // what the user should still know, e.g. that the queue is stopped
+    QString path;               // the file written, for a PDF file
+    int jobId = 0;              // the spooler's job, for a printer
+    QString notice;             // what the user should still know, e.g. that the queue is stopped
+    qint64 boxedCharacters = 0; // characters printed as hollow boxes: no installed font has them
 };
 
 class OutputTarget {

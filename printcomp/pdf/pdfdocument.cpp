@@ -1,7 +1,5 @@
 #include "pdf/pdfdocument.h"
 
-#include "layout/fontmetrics.h"
-
 #include <cmath>
 
 namespace zendrik {
@@ -11,19 +9,23 @@ namespace {
 QSizeF wholePoints(const QSizeF& size) {
     return QSizeF(std::round(size.width()), std::round(size.height()));
 }
+std::array<bool, kFontRoles> underlined(const std::array<FontSpec, kFontRoles>& fonts) {
+    std::array<bool, kFontRoles> result{};
+    for (size_t i = 0; i < fonts.size(); ++i)
+        result[i] = fonts[i].underline;
+    return result;
+}
 } // namespace
 
 PdfDocumentWriter::PdfDocumentWriter(QIODevice* device, const DocumentDescription& document)
-    : pdf_(device), paper_(wholePoints(document.paper)),
-      resources_(paintResources(document.fonts, PrintResolutionDevice::kDpi)), fonts_(pdf_),
-      content_(resources_, fonts_) {
+    : pdf_(device), paper_(wholePoints(document.paper)), fonts_(pdf_), content_(fonts_, underlined(document.fonts)) {
     pdf_.start(document.title, QStringLiteral("Orvanel Zendrik"), document.created);
 }
 
 PdfDocumentWriter::~PdfDocumentWriter() = default;
 
 bool PdfDocumentWriter::addPage(const PreparedPage& page) {
-    pdf_.addPage(paper_, content_.content(page.page, paper_.height(), &page.glyphs));
+    pdf_.addPage(paper_, content_.content(page, paper_.height()));
     return !pdf_.failed();
 }
 

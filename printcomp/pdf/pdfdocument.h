@@ -16,12 +16,9 @@
 
 namespace zendrik {
 
-// A laid-out page with the glyphs of its runs, looked up on the layout thread so that the writing
+// A laid-out page: its runs carry the glyphs shaped on the layout thread, so that the writing
 // thread only writes them.
-struct PreparedPage {
-    Page page;
-    PageGlyphs glyphs;
-};
+using PreparedPage = Page;
 
 // What a document is, for whoever writes it out.
 struct DocumentDescription {
@@ -44,7 +41,6 @@ public:
 private:
     PdfWriter pdf_;
     QSizeF paper_;
-    PaintResources resources_;
     PdfFontSet fonts_;
     PageContentWriter content_;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace zendrik {
 
@@ -19,109 +20,48 @@ QByteArray subsetTag(int index) {
     return tag;
 }
 
-// The family name from the font's naming table (Qt's own is missing for some fallback fonts).
-QString familyName(const QByteArray& names) {
-    const auto u16 = [&](qsizetype at) {
-        return at + 2 <= names.size() ? (quint8(names[at]) << 8) | quint8(names[at + 1]) : 0;
-    };
-    const int count = u16(2);
-    const int strings = u16(4);
-    QString fallback;
-    for (int i = 0; i < count; ++i) {
-        const qsizetype record = 6 + 12 * qsizetype(i);
-        const int platform = u16(record), nameId = u16(record + 6);
-        const int length = u16(record + 8), offset = u16(record + 10);
-        if (nameId != 1 || strings + offset + length > names.size())
-            continue;
-        const QByteArray raw = names.mid(strings + offset, length);
-        if (platform == 0 || platform == 3) {
-            QString name;
-            for (qsizetype k = 0; k + 1 < raw.size(); k += 2)
-                name.append(QChar(char16_t((quint8(raw[k]) << 8) | quint8(raw[k + 1]))));
-            return name;
-        }
-        if (platform == 1)
-            fallback = QString::fromLatin1(raw);
-    }
-    return fallback;
-}
-
-QByteArray postScriptName(const QRawFont& font, bool boxes) {
-    // Type 1 fonts have no naming table; Qt's stand-in boxes have no name at all.
-    const QByteArray names = font.fontTable("name");
-    const QString family = !names.isEmpty() ? familyName(names) : boxes ? QString() : font.familyName();
+QByteArray postScriptName(const FontFace& face) {
     QByteArray name;
-    for (const QChar c : family) {
+    for (const QChar c : face.familyName()) {
         if (c.unicode() < 128 && c.isLetterOrNumber())
             name.append(char(c.unicode()));
     }
     if (name.isEmpty())
         name = "Font";
-    const bool bold = font.weight() >= QFont::DemiBold;
-    const bool italic = font.style() != QFont::StyleNormal;
-    if (bold || italic)
-        name.append(QByteArray("-") + (bold ? "Bold" : "") + (italic ? "Italic" : ""));
+    if (face.bold() || face.italic())
+        name.append(QByteArray("-") + (face.bold() ? "Bold" : "") + (face.italic() ? "Italic" : ""));
     return name;
 }
 
-quint32 bigEndian(const QByteArray& table, qsizetype at, int bytes) {
+qint32 bigEndian(const QByteArray& table, qsizetype at, int bytes, bool isSigned = false) {
     quint32 value = 0;
     for (int i = 0; i < bytes; ++i)
         value = (value << 8) | (at + i < table.size() ? quint8(table[at + i]) : 0u);
-    return value;
+    if (isSigned && bytes == 2)
+        return qint16(value);
+    return qint32(value);
 }
 
-// Qt makes a regular face bold where no bold one is installed, but its outlines stay regular:
-// the same rule as Qt's (a bold weight asked for, the face neither bold nor of fixed pitch).
-bool isSyntheticBold(const QRawFont& font) {
-    if (font.weight() < QFont::Bold)
-        return false;
-    const QByteArray head = font.fontTable("head");
-    const QByteArray os2 = font.fontTable("OS/2");
-    const QByteArray post = font.fontTable("post");
-    if (head.size() < 46 || os2.size() < 6 || post.size() < 16)
-        return false;
-    const bool boldFace = (bigEndian(head, 44, 2) & 1) != 0 || bigEndian(os2, 4, 2) >= QFont::Bold;
-    const bool fixedPitch = bigEndian(post, 12, 4) != 0;
-    return !boldFace && !fixedPitch;
-}
-
-QPainterPath hollowBox(qreal advance, qreal height) {
-    if (advance <= 0 || height <= 0)
-        return {};
-    const QRectF outer(advance * 0.1, -height * 0.9, advance * 0.8, height * 0.9);
-    const qreal stroke = std::max<qreal>(1, advance * 0.08);
-    const QRectF inner = outer.adjusted(stroke, stroke, -stroke, -stroke);
-    QPainterPath path;
-    path.moveTo(outer.topLeft());
-    path.lineTo(outer.topRight());
-    path.lineTo(outer.bottomRight());
-    path.lineTo(outer.bottomLeft());
-    path.closeSubpath();
-    // The other way round, so that it cuts a hole.
-    path.moveTo(inner.topLeft());
-    path.lineTo(inner.bottomLeft());
-    path.lineTo(inner.bottomRight());
-    path.lineTo(inner.topRight());
-    path.closeSubpath();
-    return path;
+QList<QStringView> codePoints(QStringView text) {
+    QList<QStringView> points;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        points.push_back(text.mid(i, length));
+        i += length;
+    }
+    return points;
 }
 
 } // namespace
 
-PdfFont::PdfFont(const QRawFont& font, int objectNumber, int index)
-    : em_(font), unitsPerEm_(std::clamp(int(std::lround(font.unitsPerEm())), 16, 16384)), object_(objectNumber),
+PdfFont::PdfFont(std::shared_ptr<const FontFace> face, int objectNumber, int index)
+    : face_(std::move(face)), unitsPerEm_(face_->unitsPerEm()), object_(objectNumber),
       resourceName_("F" + QByteArray::number(index)) {
-    // Qt's stand-in for characters no installed font has is no font file and has no size: its
-    // glyphs are drawn as hollow boxes, so that the reader sees something is missing.
-    boxes_ = font.pixelSize() <= 0 && font.fontTable("head").isEmpty();
-    baseName_ = subsetTag(index) + '+' + postScriptName(font, boxes_);
-    syntheticBold_ = isSyntheticBold(font);
-    if (!boxes_)
-        em_.setPixelSize(unitsPerEm_);
+    baseName_ = subsetTag(index) + '+' + postScriptName(*face_);
     glyphs_.push_back(0);
     advances_.push_back(0);
     widths_.push_back(0);
+    text_.emplace_back();
     codes_.resize(1, 0);
 }
 
@@ -130,60 +70,85 @@ quint16 PdfFont::addGlyph(quint32 glyph) {
         return 0;
     if (glyph >= codes_.size())
         codes_.resize(std::max<size_t>(glyph + 1, codes_.size() * 2), 0);
-    QPointF advance;
-    em_.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
-    const int units = int(std::lround(advance.x()));
+    const int units = face_->advance(glyph);
     const auto code = quint16(glyphs_.size());
     codes_[glyph] = code;
     glyphs_.push_back(glyph);
     advances_.push_back(units);
     widths_.push_back(int(std::lround(units * 1000.0 / unitsPerEm_)));
+    text_.emplace_back();
     return code;
 }
 
-// Each code maps to the character the face's character map gives its glyph; of several, the
-// first in Unicode order (a space rather than a no-break space). Glyphs no character maps to,
-// such as ligatures or contextual forms, extract as nothing rather than as something wrong.
-QByteArray PdfFont::toUnicodeMap() const {
-    std::vector<char32_t> unicode(glyphs_.size(), 0);
-    size_t missing = glyphs_.size() - 1;
-    auto scan = [&](char32_t first, char32_t last) {
-        std::vector<char32_t> points;
-        points.reserve(last - first + 1);
-        for (char32_t u = first; u <= last; ++u) {
-            if (u < 0xD800 || u > 0xDFFF)
-                points.push_back(u);
-        }
-        const QString chars = QString::fromUcs4(points.data(), qsizetype(points.size()));
-        std::vector<quint32> found(size_t(chars.size()));
-        int count = int(found.size());
-        if (!em_.glyphIndexesForChars(chars.constData(), int(chars.size()), found.data(), &count))
-            return;
-        for (size_t i = 0; i < points.size() && i < size_t(count) && missing > 0; ++i) {
-            const quint32 g = found[i];
-            if (g == 0 || g >= codes_.size())
-                continue;
-            const quint16 code = codes_[g];
-            if (code != 0 && unicode[code] == 0) {
-                unicode[code] = points[i];
-                --missing;
+bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order) {
+    order.resize(size_t(count));
+    const auto assign = [&](quint16 code, QStringView share) {
+        QString& known = text_[code];
+        if (known.isNull())
+            known = share.toString();
+        return !share.isEmpty() && known == share;
+    };
+    if (count == 1) {
+        order[0] = 0;
+        return assign(codes[0], text);
+    }
+    // Each glyph the character map gives a character of the cluster stands for that character;
+    // one glyph the map knows nothing of (a conjunct, a contextual form) for all the others.
+    const QList<QStringView> points = codePoints(text);
+    std::vector<int> key(size_t(count), -1);
+    std::vector<bool> used(size_t(points.size()), false);
+    for (qsizetype i = 0; i < count; ++i) {
+        for (qsizetype j = 0; j < points.size(); ++j) {
+            if (!used[size_t(j)] && face_->glyphFor(points[j].toUcs4().value(0)) == glyphs_[codes[i]]) {
+                key[size_t(i)] = int(j);
+                used[size_t(j)] = true;
+                break;
             }
         }
-    };
-    // Qt's stand-in boxes stand for characters that are missing; they extract as nothing.
-    if (!boxes_) {
-        scan(0x20, 0xFFFF);
-        if (missing > 0)
-            scan(0x10000, 0x1FFFF);
     }
+    std::vector<QString> shares(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        if (key[size_t(i)] >= 0)
+            shares[size_t(i)] = points[key[size_t(i)]].toString();
+    }
+    int rest = -1;
+    QString others;
+    for (qsizetype j = 0; j < points.size(); ++j) {
+        if (!used[size_t(j)]) {
+            if (rest < 0)
+                rest = int(j);
+            others += points[j];
+        }
+    }
+    for (qsizetype i = 0; i < count; ++i) {
+        if (key[size_t(i)] < 0 && rest >= 0) {
+            key[size_t(i)] = rest;
+            shares[size_t(i)] = others;
+            rest = -1;
+        }
+    }
+    bool exact = rest < 0;
+    int last = -1;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (key[size_t(i)] < 0)
+            key[size_t(i)] = last; // a glyph of no character of its own follows its neighbour
+        last = key[size_t(i)];
+    }
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key[size_t(a)] < key[size_t(b)]; });
+    for (qsizetype i = 0; i < count; ++i)
+        exact = assign(codes[i], shares[size_t(i)]) && exact;
+    return exact;
+}
 
+QByteArray PdfFont::toUnicodeMap() const {
     QByteArray cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     std::vector<size_t> mapped;
-    for (size_t code = 1; code < unicode.size(); ++code) {
-        if (unicode[code] != 0)
+    for (size_t code = 1; code < text_.size(); ++code) {
+        if (!text_[code].isEmpty())
             mapped.push_back(code);
     }
     // At most a hundred entries per block.
@@ -195,8 +160,7 @@ QByteArray PdfFont::toUnicodeMap() const {
             cmap.append('<');
             pdf::appendHex4(cmap, unsigned(mapped[i]));
             cmap.append("> <");
-            const QString text = QString::fromUcs4(&unicode[mapped[i]], 1);
-            for (const QChar c : text)
+            for (const QChar c : text_[mapped[i]])
                 pdf::appendHex4(cmap, c.unicode());
             cmap.append(">\n");
         }
@@ -206,47 +170,87 @@ QByteArray PdfFont::toUnicodeMap() const {
     return cmap;
 }
 
+QByteArray PdfFont::descriptor(const QRectF& box, int fileObject) const {
+    const double scale = 1000.0 / unitsPerEm_;
+    const QByteArray os2 = face_->table("OS/2");
+    const QByteArray post = face_->table("post");
+    const QByteArray head = face_->table("head");
+    // What the font says of itself; for fonts without tables (Type 1), what their style says.
+    const double italicAngle = post.size() >= 8 ? bigEndian(post, 4, 4) / 65536.0 : face_->italic() ? -12 : 0;
+    const bool fixedPitch = post.size() >= 16 && bigEndian(post, 12, 4) != 0;
+    const int weightClass = os2.size() >= 6 ? bigEndian(os2, 4, 2) : face_->bold() ? 700 : 400;
+    int capHeight = os2.size() >= 90 && bigEndian(os2, 0, 2) >= 2 ? bigEndian(os2, 88, 2, true) : 0;
+    if (capHeight <= 0) {
+        const QRectF h = face_->outline(face_->glyphFor(u'H')).boundingRect();
+        capHeight = h.isEmpty() ? face_->ascent() : int(std::lround(-h.top()));
+    }
+    const bool serif = os2.size() >= 32 && (bigEndian(os2, 30, 2) >> 8) >= 1 && (bigEndian(os2, 30, 2) >> 8) <= 7;
+    const bool italic = italicAngle != 0 || face_->italic() || (head.size() >= 46 && (bigEndian(head, 44, 2) & 2));
+    int flags = 4; // symbolic: glyphs are chosen by number, not by a standard encoding
+    if (fixedPitch)
+        flags |= 1;
+    if (serif)
+        flags |= 2;
+    if (italic)
+        flags |= 64;
+    if (face_->bold() && weightClass < 600)
+        flags |= 1 << 18; // force bold: made up from a regular face
+    // Stem width estimated from the weight class, as readers do for fonts that do not state it.
+    const int stemV = int(std::lround(10 + 220 * std::pow((std::clamp(weightClass, 100, 900) - 50) / 900.0, 2)));
+
+    QByteArray d = "<< /Type /FontDescriptor /FontName /" + baseName_ + " /Flags ";
+    pdf::appendInt(d, flags);
+    d.append(" /FontBBox [");
+    pdf::appendInt(d, std::lround(box.left() * scale));
+    d.append(' ');
+    pdf::appendInt(d, std::lround(-box.bottom() * scale));
+    d.append(' ');
+    pdf::appendInt(d, std::lround(box.right() * scale));
+    d.append(' ');
+    pdf::appendInt(d, std::lround(-box.top() * scale));
+    d.append("] /ItalicAngle ");
+    pdf::appendReal(d, italicAngle != 0 ? italicAngle : face_->syntheticItalic() ? -12 : 0);
+    d.append(" /Ascent ");
+    pdf::appendInt(d, std::lround(face_->ascent() * scale));
+    d.append(" /Descent ");
+    pdf::appendInt(d, -std::lround(face_->descent() * scale));
+    d.append(" /CapHeight ");
+    pdf::appendInt(d, std::lround(capHeight * scale));
+    d.append(" /StemV ");
+    pdf::appendInt(d, stemV);
+    d.append(" /FontFile2 ");
+    pdf::appendInt(d, fileObject);
+    d.append(" 0 R >>");
+    return d;
+}
+
 void PdfFont::write(PdfWriter& pdf) const {
     std::vector<OutlineGlyph> outlines(glyphs_.size());
     QRectF box;
     for (size_t code = 0; code < glyphs_.size(); ++code) {
-        // Qt's own outlines of its stand-in boxes are hairlines, invisible in print.
-        outlines[code].path = boxes_ ? hollowBox(advances_[code], em_.ascent()) : em_.pathForGlyph(glyphs_[code]);
+        outlines[code].path = face_->outline(glyphs_[code]);
         outlines[code].advance = advances_[code];
         box = box.united(outlines[code].path.boundingRect());
     }
+    const QByteArray os2 = face_->table("OS/2");
     TrueTypeMetrics metrics;
     metrics.unitsPerEm = unitsPerEm_;
-    metrics.ascent = int(std::lround(em_.ascent()));
-    metrics.descent = int(std::lround(em_.descent()));
+    metrics.ascent = face_->ascent();
+    metrics.descent = face_->descent();
+    metrics.familyName = face_->familyName();
+    metrics.postScriptName = baseName_.mid(7);
+    metrics.weightClass = os2.size() >= 6 ? bigEndian(os2, 4, 2) : face_->bold() ? 700 : 400;
+    metrics.bold = face_->bold();
+    metrics.italic = face_->italic();
     const QByteArray program = buildTrueType(outlines, metrics);
 
-    const double scale = 1000.0 / unitsPerEm_;
     const int fileObject = pdf.reserveObject();
     const int descriptorObject = pdf.reserveObject();
     const int cidFontObject = pdf.reserveObject();
     const int toUnicodeObject = pdf.reserveObject();
 
     pdf.writeStream(fileObject, "/Length1 " + QByteArray::number(program.size()), program, true);
-
-    QByteArray descriptor = "<< /Type /FontDescriptor /FontName /" + baseName_ + " /Flags 4 /FontBBox [";
-    pdf::appendInt(descriptor, std::lround(box.left() * scale));
-    descriptor.append(' ');
-    pdf::appendInt(descriptor, std::lround(-box.bottom() * scale));
-    descriptor.append(' ');
-    pdf::appendInt(descriptor, std::lround(box.right() * scale));
-    descriptor.append(' ');
-    pdf::appendInt(descriptor, std::lround(-box.top() * scale));
-    descriptor.append("] /ItalicAngle 0 /Ascent ");
-    pdf::appendInt(descriptor, std::lround(metrics.ascent * scale));
-    descriptor.append(" /Descent ");
-    pdf::appendInt(descriptor, -std::lround(metrics.descent * scale));
-    descriptor.append(" /CapHeight ");
-    pdf::appendInt(descriptor, std::lround(metrics.ascent * scale));
-    descriptor.append(" /StemV 80 /FontFile2 ");
-    pdf::appendInt(descriptor, fileObject);
-    descriptor.append(" 0 R >>");
-    pdf.writeObject(descriptorObject, descriptor);
+    pdf.writeObject(descriptorObject, descriptor(box, fileObject));
 
     QByteArray cidFont = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseName_ +
                          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
@@ -266,21 +270,49 @@ void PdfFont::write(PdfWriter& pdf) const {
                                  " 0 R] /ToUnicode " + QByteArray::number(toUnicodeObject) + " 0 R >>");
 }
 
-PdfFont& PdfFontSet::fontFor(const QRawFont& font) {
-    if (PdfFont* known = byEngine_.value(font))
+PdfFont& PdfFontSet::fontFor(const std::shared_ptr<const FontFace>& face) {
+    if (PdfFont* known = byFace_.value(face.get()))
         return *known;
-    // The same face at another size, or from another of Qt's font objects, is the same font.
-    QByteArray face = font.styleName().toUtf8() + '\n' + QByteArray::number(font.weight()) + '\n' +
-                      QByteArray::number(int(font.style())) + '\n' + QByteArray::number(font.unitsPerEm()) + '\n' +
-                      font.fontTable("head") + font.fontTable("name");
-    PdfFont* pdfFont = byFace_.value(face);
-    if (!pdfFont) {
-        fonts_.push_back(std::make_unique<PdfFont>(font, pdf_.reserveObject(), int(fonts_.size())));
-        pdfFont = fonts_.back().get();
-        byFace_.insert(face, pdfFont);
+    fonts_.push_back(std::make_unique<PdfFont>(face, pdf_.reserveObject(), int(fonts_.size())));
+    byFace_.insert(face.get(), fonts_.back().get());
+    return *fonts_.back();
+}
+
+const PdfImage* PdfFontSet::imageFor(const FontFace& face, quint32 glyph) {
+    const QPair<const FontFace*, quint32> key(&face, glyph);
+    if (auto it = images_.constFind(key); it != images_.constEnd())
+        return it->get();
+    auto image = std::make_shared<PdfImage>();
+    const QImage picture = face.bitmap(glyph, &image->box).convertToFormat(QImage::Format_ARGB32);
+    if (picture.isNull() || image->box.isEmpty()) {
+        images_.insert(key, nullptr);
+        return nullptr;
     }
-    byEngine_.insert(font, pdfFont);
-    return *pdfFont;
+    QByteArray rgb, alpha;
+    rgb.reserve(qsizetype(picture.width()) * picture.height() * 3);
+    alpha.reserve(qsizetype(picture.width()) * picture.height());
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            rgb.append(char(qRed(line[x])));
+            rgb.append(char(qGreen(line[x])));
+            rgb.append(char(qBlue(line[x])));
+            alpha.append(char(qAlpha(line[x])));
+        }
+    }
+    const QByteArray size = "/Width " + QByteArray::number(picture.width()) + " /Height " +
+                            QByteArray::number(picture.height()) + " /BitsPerComponent 8";
+    const int maskObject = pdf_.reserveObject();
+    pdf_.writeStream(maskObject, "/Type /XObject /Subtype /Image /ColorSpace /DeviceGray " + size, alpha, true);
+    const int imageObject = pdf_.reserveObject();
+    pdf_.writeStream(imageObject,
+                     "/Type /XObject /Subtype /Image /ColorSpace /DeviceRGB " + size + " /SMask " +
+                         QByteArray::number(maskObject) + " 0 R",
+                     rgb, true);
+    image->resourceName = "Im" + QByteArray::number(imageObjects_.size() + 1);
+    imageObjects_.emplace_back(image->resourceName, imageObject);
+    images_.insert(key, image);
+    return image.get();
 }
 
 void PdfFontSet::writeFonts() const {
@@ -289,13 +321,23 @@ void PdfFontSet::writeFonts() const {
 }
 
 QByteArray PdfFontSet::resources() const {
-    QByteArray dict = "<< /ProcSet [/PDF /Text] /Font <<";
+    QByteArray dict = "<< /ProcSet [/PDF /Text /ImageC] /Font <<";
     for (const auto& font : fonts_) {
         dict.append(" /" + font->resourceName() + ' ');
         pdf::appendInt(dict, font->objectNumber());
         dict.append(" 0 R");
     }
-    dict.append(" >> >>");
+    dict.append(" >>");
+    if (!imageObjects_.empty()) {
+        dict.append(" /XObject <<");
+        for (const auto& [name, object] : imageObjects_) {
+            dict.append(" /" + name + ' ');
+            pdf::appendInt(dict, object);
+            dict.append(" 0 R");
+        }
+        dict.append(" >>");
+    }
+    dict.append(" >>");
     return dict;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The fonts of a PDF document: each face a document uses is embedded once, with only its glyphs
-// that appear, and a map from those glyphs back to the text they stand for.
+// that appear, and a map from those glyphs back to the text shaping made them from.
 
+#include "layout/fontface.h"
 #include "pdf/pdfwriter.h"
 
 #include <QHash>
-#include <QRawFont>
+#include <QImage>
+#include <QRectF>
 
 #include <memory>
 #include <vector>
@@ -14,7 +16,7 @@ namespace zendrik {
 
 class PdfFont {
 public:
-    PdfFont(const QRawFont& font, int objectNumber, int index);
+    PdfFont(std::shared_ptr<const FontFace> face, int objectNumber, int index);
 
     // The two-byte code that shows a glyph (numbered as in the face) in this font, given on first
     // use in the order glyphs appear.
@@ -26,9 +28,14 @@ public:
     // The advance of a code, in thousandths of the font size, as the PDF states it.
     int width(quint16 code) const { return widths_[code]; }
 
-    // A regular face standing in for a bold one: its glyphs are drawn with an outline stroke.
-    bool syntheticBold() const { return syntheticBold_; }
+    // Records that the glyphs `codes` (as they stand, left to right) are one cluster standing for
+    // `text`. `order` receives the order that reads as the text: the glyph of each character in
+    // the character's place. True when the map back to text then says exactly `text`; false when
+    // it cannot (a glyph stands for other text elsewhere, or for no character of its own), and the
+    // text must be given with the glyphs.
+    bool mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order);
 
+    const FontFace& face() const { return *face_; }
     int objectNumber() const { return object_; }
     const QByteArray& resourceName() const { return resourceName_; }
     // Writes the font program, its metrics and the map back to text.
@@ -37,36 +44,44 @@ public:
 private:
     quint16 addGlyph(quint32 glyph);
     QByteArray toUnicodeMap() const;
+    QByteArray descriptor(const QRectF& box, int fileObject) const;
 
-    QRawFont em_; // one pixel per font unit: outlines and advances in font units
+    std::shared_ptr<const FontFace> face_;
     int unitsPerEm_;
-    bool boxes_ = false;
-    bool syntheticBold_ = false;
     std::vector<quint16> codes_;  // by glyph number of the face; 0: not used yet (but glyph 0)
     std::vector<quint32> glyphs_; // by code; code 0 is the face's glyph 0
     std::vector<int> advances_;   // by code, font units
     std::vector<int> widths_;     // by code, thousandths of the size
+    std::vector<QString> text_;   // by code; null while no text is known
     int object_;
     QByteArray resourceName_;
     QByteArray baseName_;
 };
 
-// The fonts of one document, found by the fonts Qt shapes with. One per document, used on the
-// thread that writes it.
+// A colour bitmap glyph as an image of the document.
+struct PdfImage {
+    QByteArray resourceName;
+    QRectF box; // font units from the glyph's origin, y downwards
+};
+
+// The fonts and glyph images of one document. One per document, used on the thread that writes it.
 class PdfFontSet {
 public:
     explicit PdfFontSet(PdfWriter& pdf) : pdf_(pdf) {}
 
-    PdfFont& fontFor(const QRawFont& font);
-    // Writes every font; then resources() names them for the pages.
+    PdfFont& fontFor(const std::shared_ptr<const FontFace>& face);
+    // The picture of a bitmap glyph, written into the document on first use; null when it has none.
+    const PdfImage* imageFor(const FontFace& face, quint32 glyph);
+    // Writes every font; then resources() names them and the images for the pages.
     void writeFonts() const;
     QByteArray resources() const;
 
 private:
     PdfWriter& pdf_;
-    QHash<QRawFont, PdfFont*> byEngine_;
-    QHash<QByteArray, PdfFont*> byFace_;
+    QHash<const FontFace*, PdfFont*> byFace_;
     std::vector<std::unique_ptr<PdfFont>> fonts_;
+    QHash<QPair<const FontFace*, quint32>, std::shared_ptr<PdfImage>> images_;
+    std::vector<std::pair<QByteArray, int>> imageObjects_;
 };
 
 } // namespace zendrik

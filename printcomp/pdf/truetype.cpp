@@ -278,8 +278,8 @@ QByteArray buildTrueType(const std::vector<OutlineGlyph>& glyphs, const TrueType
     head.i16(fontBox.yMin);
     head.i16(fontBox.xMax);
     head.i16(fontBox.yMax);
-    head.u16(0); // mac style
-    head.u16(8); // smallest readable size
+    head.u16((metrics.bold ? 1 : 0) | (metrics.italic ? 2 : 0)); // mac style
+    head.u16(8);                                                 // smallest readable size
     head.i16(2);
     head.i16(1); // long offsets in loca
     head.i16(0);
@@ -308,7 +308,7 @@ QByteArray buildTrueType(const std::vector<OutlineGlyph>& glyphs, const TrueType
     maxp.u16(0);
     maxp.u16(0);
     maxp.u16(2); // zones
-    maxp.zeros(18);
+    maxp.zeros(16);
 
     // Glyphs are chosen by number in the PDF: the character map is empty, and only there because
     // some readers insist on one.
@@ -331,16 +331,69 @@ QByteArray buildTrueType(const std::vector<OutlineGlyph>& glyphs, const TrueType
     cmap.u16(1);
     cmap.u16(0);
 
-    Bytes name;
-    name.u16(0);
+    // Family, style, unique name, full name, version and PostScript name, in UTF-16 for Windows.
+    const QString style = metrics.bold ? (metrics.italic ? QStringLiteral("Bold Italic") : QStringLiteral("Bold"))
+                                       : (metrics.italic ? QStringLiteral("Italic") : QStringLiteral("Regular"));
+    const QString family = metrics.familyName.isEmpty() ? QStringLiteral("Font") : metrics.familyName;
+    const QString postScript = QString::fromLatin1(metrics.postScriptName.isEmpty() ? "Font" : metrics.postScriptName);
+    const QString strings[] = {family,    style, postScript, family + u' ' + style, QStringLiteral("Version 1.0"),
+                               postScript};
+    Bytes name, nameStrings;
     name.u16(0);
     name.u16(6);
+    name.u16(6 + 6 * 12);
+    for (int id = 1; id <= 6; ++id) {
+        const QString& text = strings[id - 1];
+        name.u16(3);
+        name.u16(1);
+        name.u16(0x409);
+        name.u16(id);
+        name.u16(int(text.size() * 2));
+        name.u16(int(nameStrings.size()));
+        for (const QChar c : text)
+            nameStrings.u16(c.unicode());
+    }
+    name.data().append(nameStrings.data());
+
+    // OS/2 version 4: the weight, the style and the vertical metrics; no character ranges, as the
+    // glyphs are chosen by number.
+    Bytes os2;
+    const int averageWidth = count > 0 ? std::clamp(maxAdvance / 2, 0, SHRT_MAX) : 0;
+    os2.u16(4);
+    os2.i16(averageWidth);
+    os2.u16(std::clamp(metrics.weightClass, 1, 1000));
+    os2.u16(5); // normal width
+    os2.u16(0); // embedding: installable
+    const int em = std::clamp(metrics.unitsPerEm, 16, 16384);
+    for (int v : {em * 65 / 100, em * 6 / 10, 0, em * 75 / 1000, em * 65 / 100, em * 6 / 10, 0, em * 35 / 100})
+        os2.i16(v);       // sub- and superscript sizes and offsets
+    os2.i16(em / 20);     // strikeout size
+    os2.i16(em * 3 / 10); // strikeout position
+    os2.i16(0);           // family class
+    os2.zeros(10);        // panose
+    os2.zeros(16);        // unicode ranges
+    os2.data().append("ZNDK", 4);
+    os2.u16((metrics.italic ? 0x01 : 0) | (metrics.bold ? 0x20 : 0) | (!metrics.bold && !metrics.italic ? 0x40 : 0));
+    os2.u16(0x20);   // first character
+    os2.u16(0xFFFF); // last character
+    os2.i16(metrics.ascent);
+    os2.i16(-metrics.descent);
+    os2.i16(0);
+    os2.u16(std::clamp(std::max(metrics.ascent, fontBox.yMax), 0, 0xffff));
+    os2.u16(std::clamp(std::max(metrics.descent, -fontBox.yMin), 0, 0xffff));
+    os2.zeros(8); // code page ranges
+    os2.i16(0);   // x height
+    os2.i16(0);   // cap height
+    os2.u16(0);   // default character
+    os2.u16(0x20);
+    os2.u16(0); // max context
 
     Bytes post;
     post.u32(0x00030000);
     post.zeros(28);
 
     std::vector<Table> tables;
+    tables.push_back({{'O', 'S', '/', '2'}, os2.data()});
     tables.push_back({{'c', 'm', 'a', 'p'}, cmap.data()});
     tables.push_back({{'g', 'l', 'y', 'f'}, glyf.data()});
     tables.push_back({{'h', 'e', 'a', 'd'}, head.data()});

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QPainterPath>
+#include <QString>
 
 #include <vector>
 
@@ -19,6 +20,12 @@ struct TrueTypeMetrics {
     int unitsPerEm = 1000;
     int ascent = 800;  // font units above the baseline
     int descent = 200; // font units below the baseline, positive
+    // What the naming and OS/2 tables say: strict readers want both.
+    QString familyName = QStringLiteral("Font");
+    QByteArray postScriptName = "Font";
+    int weightClass = 400;
+    bool bold = false;
+    bool italic = false;
 };
 
 // glyphs[0] becomes the .notdef glyph. Cubic curves are approximated by quadratic ones to within

@@ -8,6 +8,7 @@
 #include <zendrik/zendrik.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -69,6 +70,8 @@ private slots:
     void outlinesSurviveTheBuiltFont_data();
     void outlinesSurviveTheBuiltFont();
     void crossReferencesPointAtTheirObjects();
+    void charactersSharingAGlyphComeBackAsTyped();
+    void underlineStandsBelowTheBaseline();
     void glyphsStandWhereShapingPutThem();
     void textComesBackInEveryScript();
     void manyDifferentGlyphsComeBack();
@@ -196,10 +199,12 @@ void TestPdfOutput::outlinesSurviveTheBuiltFont() {
 // PDF readers quietly rebuild a broken cross-reference table, so reading the file back would
 // not notice one: every entry must point at its own object.
 void TestPdfOutput::crossReferencesPointAtTheirObjects() {
+    // Megabytes, so that the writer's buffer is flushed many times over.
     QString text;
-    for (int i = 0; i < 3000; ++i)
-        text += QStringLiteral("word%1 ").arg(i);
+    for (int i = 0; i < 150000; ++i)
+        text += QStringLiteral("w%1%2 ").arg(i, 0, 36).arg(QChar(u'a' + (i * 7) % 26));
     const QString path = print(QStringLiteral("Cross references"), text, QString(), true);
+    QVERIFY2(QFileInfo(path).size() > 1024 * 1024, qPrintable(QString::number(QFileInfo(path).size())));
     QVERIFY(!path.isEmpty());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -223,7 +228,58 @@ void TestPdfOutput::crossReferencesPointAtTheirObjects() {
     }
     QVERIFY(lines[2 + count].startsWith("trailer"));
     QVERIFY(pdf.contains("/Size " + QByteArray::number(count) + ' '));
-    QVERIFY(pdftools::text(path).simplified().contains(QStringLiteral("word2998 word2999")));
+    QVERIFY(pdftools::text(path).simplified().contains(text.simplified().section(u' ', -3)));
+}
+
+// A CJK font draws an ideograph and the Kangxi radical like it with one glyph: each comes back as
+// the character typed, not as the other.
+void TestPdfOutput::charactersSharingAGlyphComeBackAsTyped() {
+    const QString family = QStringLiteral("Noto Sans CJK SC");
+    if (QRawFont::fromFont(QFont(family)).familyName() != family)
+        QSKIP("Noto Sans CJK is not installed");
+    const QString text = QStringLiteral("日一人\u2F47\u2F00\u2F08日一人\u2F47");
+    const QString path = print(QString(), text, family);
+    QVERIFY(!path.isEmpty());
+    QCOMPARE(pdftools::text(path).simplified().remove(u' '), text);
+}
+
+// The underline runs below the letters, clear of them, under the whole run.
+void TestPdfOutput::underlineStandsBelowTheBaseline() {
+    Zendrik z;
+    z.setDocText(QStringLiteral("HHHHHHHHHH"));
+    z.DocTextFont().setName(QStringLiteral("DejaVu Sans"));
+    z.DocTextFont().setSize(QStringLiteral("40"));
+    z.DocTextFont().setUnderline(true);
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(z.waitForIdle(120000));
+    const QImage page =
+        render(dir_->filePath(QStringLiteral("Untitled.pdf"))).convertToFormat(QImage::Format_Grayscale8);
+    QVERIFY(!page.isNull());
+    // Rows of the underline: one unbroken stretch of ink as wide as the text; rows of letters:
+    // ink broken between the letters.
+    int longest = 0;
+    std::vector<int> stretch(size_t(page.height()), 0);
+    for (int y = 0; y < page.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < page.width(); ++x) {
+            run = page.pixelColor(x, y).value() < 128 ? run + 1 : 0;
+            stretch[size_t(y)] = std::max(stretch[size_t(y)], run);
+        }
+        longest = std::max(longest, stretch[size_t(y)]);
+    }
+    QVERIFY(longest > 300); // ten letters of 40 pt at 100 dpi
+    int lineTop = -1, lettersBottom = -1;
+    for (int y = 0; y < page.height(); ++y) {
+        if (stretch[size_t(y)] > longest * 9 / 10 && lineTop < 0)
+            lineTop = y;
+        else if (stretch[size_t(y)] > 0 && stretch[size_t(y)] < longest / 4 && lineTop < 0)
+            lettersBottom = y;
+    }
+    QVERIFY2(lettersBottom > 0 && lineTop > lettersBottom + 1,
+             qPrintable(
+                 QStringLiteral("letters end at row %1, the underline starts at %2").arg(lettersBottom).arg(lineTop)));
+    // Within a fifth of an em (11 px at 40 pt) of the baseline.
+    QVERIFY2(lineTop - lettersBottom < 11, qPrintable(QStringLiteral("%1 rows below").arg(lineTop - lettersBottom)));
 }
 
 // Glyphs move by the font's widths with corrections in between (kerning, the gaps of spaces left
@@ -301,12 +357,19 @@ void TestPdfOutput::manyDifferentGlyphsComeBack() {
 }
 
 void TestPdfOutput::charactersNoFontHasShowAsBoxes() {
-    // No font installed for the test covers Devanagari; the page has nothing else on it.
-    const QString path = print(QString(), QStringLiteral("नमस्ते नमस्ते"), QStringLiteral("DejaVu Sans"));
-    QVERIFY(!path.isEmpty());
+    // Unassigned code points: no font has them. The page has nothing else on it, and the boxes
+    // come back as what was typed.
+    const QString text = QStringLiteral("\u0378\u0379 \U000E0FFF");
+    Zendrik z;
+    z.setDocText(text);
+    z.PrintDoc(QStringLiteral("Save as PDF"));
+    QVERIFY(z.waitForIdle(120000));
+    const QString path = dir_->filePath(QStringLiteral("Untitled.pdf"));
+    QCOMPARE(z.lastBoxedCharacters(), 3);
     const QImage page = render(path);
     QVERIFY(!page.isNull());
     QVERIFY(inkPixels(page) > 50);
+    QCOMPARE(pdftools::text(path).simplified().remove(u' '), QString(text).remove(u' '));
 }
 
 // Only a regular face is installed of this family: Qt makes bold and italic ones up, and the

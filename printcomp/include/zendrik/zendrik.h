@@ -99,6 +99,7 @@ class ZENDRIK_EXPORT Zendrik : public QObject {
     Q_PROPERTY(QString outputFileName READ outputFileName WRITE setOutputFileName NOTIFY settingsChanged)
     Q_PROPERTY(QString lastOutputPath READ lastOutputPath NOTIFY PrintComplete)
     Q_PROPERTY(QString lastNotice READ lastNotice NOTIFY PrintComplete)
+    Q_PROPERTY(qint64 lastBoxedCharacters READ lastBoxedCharacters NOTIFY PrintComplete)
 public:
     // A component with the component's own defaults: fonts "Sans Serif" 10 pt (title 16 pt),
     // A4 portrait, one copy, single spacing, 1-inch margins, no page numbers, no date, no
@@ -219,6 +220,9 @@ public:
     // What the user of the last completed job should still be told (for example that the queue is
     // stopped and the job waits in it); empty when nothing.
     QString lastNotice() const;
+    // How many characters the last completed job printed as hollow boxes, because no installed
+    // font has them (0 when every character had a glyph, and before the first job).
+    qint64 lastBoxedCharacters() const;
 
     // Jobs queued or running on this component.
     int pendingJobs() const;
