@@ -46,7 +46,7 @@ private:
 
 } // namespace
 
-class Zendrik::Private {
+class Q_DECL_HIDDEN Zendrik::Private {
 public:
     explicit Private(Zendrik& owner) : gate(std::make_shared<EventGate>(&owner)), jobs(jobEvents(gate)) {}
 
@@ -128,8 +128,12 @@ template <class T> void Zendrik::Private::put(Zendrik& q, quint32 id, T value) {
         if (value < row.info.minimum || value > row.info.maximum)
             refuse(row.info, QString::number(value));
     }
-    settings.*std::get<T Settings::*>(row.field) = value;
+    T& field = settings.*std::get<T Settings::*>(row.field);
+    const bool changed = field != value;
+    field = value;
     emit q.memberChanged(id, -1, QVariant::fromValue(value));
+    if (changed)
+        emit q.settingsChanged();
 }
 
 template <class T> T Zendrik::Private::get(quint32 id) const {
@@ -402,7 +406,10 @@ QString Zendrik::outputFileName() const {
 }
 
 void Zendrik::setOutputFileName(const QString& path) {
+    if (d->exactPdfPath == path)
+        return;
     d->exactPdfPath = path;
+    emit settingsChanged();
 }
 
 QString Zendrik::lastOutputPath() const {
