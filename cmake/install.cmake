@@ -6,7 +6,7 @@ set(ZENDRIK_APP_DIR ${CMAKE_INSTALL_LIBDIR}/zendrik)
 
 # Consumers of the installed package include <zendrik/zendrik.h>. The component is a static
 # library on top of its layers' static libraries, which are installed with it.
-install(TARGETS zendrik zendrik_job zendrik_output zendrik_pdf zendrik_layout zendrik_document zendrik_base
+install(TARGETS zendrik zendrik_job zendrik_output zendrik_pdf zendrik_raster zendrik_layout zendrik_document zendrik_base
     EXPORT ZendrikTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/printcomp/include/zendrik DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT ZendrikTargets NAMESPACE Zendrik:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zendrik)

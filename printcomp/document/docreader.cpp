@@ -121,6 +121,7 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
         paragraphEnds = pushedBackEnds_;
         return true;
     }
+    lastPieceAt_ = position();
     for (;;) {
         if (skipLineFeed_ && pos_ < buffer_.size()) {
             if (buffer_.at(pos_) == u'\n')
@@ -159,6 +160,7 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
             return true;
         }
         buffer_.remove(0, pos_);
+        bufferStart_ += pos_;
         pos_ = 0;
         if (!fill(buffer_))
             atEnd_ = true;
@@ -167,9 +169,38 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
     }
 }
 
+BodySource::Position BodySource::position() const {
+    if (hasPushedBack_)
+        return pushedBackAt_;
+    return Position{bufferStart_ + pos_, skipLineFeed_};
+}
+
+bool BodySource::skipTo(const Position& to) {
+    if (to == position())
+        return true;
+    hasPushedBack_ = false;
+    if (failure_ || to.offset < bufferStart_ + pos_)
+        return false;
+    while (to.offset > bufferStart_ + buffer_.size()) {
+        if (atEnd_)
+            return false;
+        bufferStart_ += buffer_.size();
+        buffer_.clear();
+        pos_ = 0;
+        if (!fill(buffer_))
+            atEnd_ = true;
+        if (failure_)
+            return false;
+    }
+    pos_ = qsizetype(to.offset - bufferStart_);
+    skipLineFeed_ = to.afterCarriageReturn;
+    return true;
+}
+
 void BodySource::pushBack(const QString& piece, bool paragraphEnds) {
     pushedBack_ = piece;
     pushedBackEnds_ = paragraphEnds;
+    pushedBackAt_ = lastPieceAt_;
     hasPushedBack_ = true;
 }
 

@@ -16,11 +16,24 @@ class BodySource {
 public:
     static constexpr qsizetype kMaxPieceLength = 32768;
 
+    // Where the next piece starts: characters of the text (line breaks included) before it.
+    struct Position {
+        qint64 offset = 0;
+        bool afterCarriageReturn = false; // a line feed next is the end of the line before
+        friend bool operator==(const Position&, const Position&) = default;
+    };
+
     virtual ~BodySource() = default;
     // The next piece; paragraphEnds is false when the paragraph continues in the next piece.
     // Returns false at the end of the body or on failure (failure() then says why).
     bool next(QString& piece, bool& paragraphEnds);
     const std::optional<Failure>& failure() const { return failure_; }
+
+    Position position() const;
+    // Reads on to `to`, a position a source of the same text gave, dropping the text before it:
+    // the pieces from there are those that source read from there. False when `to` lies behind
+    // or past the end, or reading fails (failure() then says why).
+    bool skipTo(const Position& to);
 
 protected:
     // Appends more text to buffer; returns false at the end or on failure (setting failure_).
@@ -33,7 +46,10 @@ private:
     QString pushedBack_;
     bool pushedBackEnds_ = false;
     bool hasPushedBack_ = false;
+    Position pushedBackAt_;
+    Position lastPieceAt_;
     QString buffer_;
+    qint64 bufferStart_ = 0; // offset of buffer_[0] in the text
     qsizetype pos_ = 0;
     bool atEnd_ = false;
     bool skipLineFeed_ = false;

@@ -14,15 +14,8 @@
 
 namespace zendrik {
 
-namespace {
-
-struct Document {
-    DocumentParts parts;
-    std::unique_ptr<BodySource> body;
-};
-
-Result<Document> openDocument(const Settings& s) {
-    Document doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr};
+Result<OpenedDocument> openDocument(const Settings& s) {
+    OpenedDocument doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr};
     if (s.docFile.isEmpty()) {
         doc.body = std::make_unique<StringBodySource>(s.docText);
         return doc;
@@ -40,7 +33,7 @@ Result<Document> openDocument(const Settings& s) {
     return doc;
 }
 
-LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QString& dateText) {
+LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QDateTime& started) {
     LayoutSpec spec;
     spec.geometry = pageGeometry(s.paperSize, s.orientation, s.marginLeft, s.marginTop, s.marginRight, s.marginBottom);
     spec.title = parts.title;
@@ -52,11 +45,9 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
     spec.border = s.drawBorder;
     spec.lineBelowHeader = s.lineBelowHeader;
     spec.lineAboveFooter = s.lineAboveFooter;
-    spec.dateText = dateText;
+    spec.dateText = QLocale::system().toString(started, QLocale::ShortFormat);
     return spec;
 }
-
-} // namespace
 
 Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started, std::stop_token stop) {
     PreparedJob prepared;
@@ -70,10 +61,10 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
             return known.failure();
     }
 
-    Result<Document> doc = openDocument(s);
+    Result<OpenedDocument> doc = openDocument(s);
     if (!doc)
         return doc.failure();
-    prepared.spec = layoutSpec(s, doc->parts, QLocale::system().toString(started, QLocale::ShortFormat));
+    prepared.spec = layoutSpec(s, doc->parts, started);
 
     QtFontMetrics metrics(s.fonts);
     const LayoutEngine roomCheck(prepared.spec, metrics);

@@ -30,6 +30,18 @@ struct PreparedJob {
     std::unique_ptr<BodySource> body; // at the start of the body
 };
 
+// The document of `settings` opened at the start of its body, with the title, header and footer
+// it has (from the members, or from the file's marks).
+struct OpenedDocument {
+    DocumentParts parts;
+    std::unique_ptr<BodySource> body;
+};
+Result<OpenedDocument> openDocument(const Settings& settings);
+
+// The layout of `parts` as `settings` set it; `started` is the date its pages show. The page count
+// is left to the caller.
+LayoutSpec layoutSpec(const Settings& settings, const DocumentParts& parts, const QDateTime& started);
+
 // Resolves the printer and asks the spooler about it before anything is laid out, opens the
 // document, checks that its pages have room, and counts the pages when they are numbered.
 // `started` is the job's start: the date printed on its pages.

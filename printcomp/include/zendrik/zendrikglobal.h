@@ -5,7 +5,7 @@
 
 namespace zendrik {
 
-// Codes carried by PrintError.
+// Codes carried by PrintError, and by previewErrorCode().
 enum class ErrorCode : qint32 {
     DocumentUnreadable = 1, // missing, unreadable, a directory or a binary file
     NoRoomForBody = 2,      // margins leave no room for one body line
@@ -14,6 +14,7 @@ enum class ErrorCode : qint32 {
     SpoolerFailed = 5, // CUPS refused the job or could not be reached
     Internal = 6,      // a fault of the component itself
     Cancelled = 7,     // CancelDoc() ended the job
+    NoSuchPage = 8,    // the preview only: the document has no page of that number
 };
 
 // Name of the built-in printer that writes PDF files. Always the last entry of GetPrinters().
