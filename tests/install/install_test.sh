@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix, then uses it as a user and a developer would:
 # runs the installed zendrik-print, validates the desktop entry and the AppStream data, builds
-# the example program against the installed package, runs it, and packs the .deb.
+# the example programs against the installed package, runs them, and packs the .deb.
 set -euo pipefail
 build=$1
 source_dir=$2
@@ -55,6 +55,14 @@ CUPS_SERVER="$work/no-scheduler.sock" ZENDRIK_PDF_DIR="$work/pdf" QT_QPA_PLATFOR
 [ -f "$work/pdf/Orvanel Demo.pdf" ] || fail "example program wrote no PDF: $(ls "$work/pdf")"
 example_text=$(pdftotext "$work/pdf/Orvanel Demo.pdf" -)
 grep -q "greatly simplifies" <<<"$example_text" || fail "example PDF lacks its text"
+
+# The preview example, a widget program, built the same way; it shows a data file's first page.
+cmake -S "$source_dir/examples/preview" -B "$work/preview" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null \
+    || fail "preview example does not configure against the package"
+cmake --build "$work/preview" >/dev/null || fail "preview example does not build against the package"
+QT_QPA_PLATFORM=offscreen "$work/preview/zendrik-preview" "$appdir/Demo1.txt" --grab "$work/preview.png" 2>/dev/null \
+    || fail "preview example failed"
+[ -s "$work/preview.png" ] || fail "preview example showed nothing"
 
 # The Debian package and its runtime dependencies.
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null) || fail "cpack failed"
