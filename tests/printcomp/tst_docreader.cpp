@@ -279,7 +279,7 @@ void TestDocReader::readingResumesAtAPosition_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("marks");
     // Paragraphs longer than a piece, line breaks of every kind (a CR LF split by a 64 KiB block
-    // boundary among them) and multi-byte characters, over several blocks.
+    // boundary among them) and multi-byte characters (one split so too), over several blocks.
     QByteArray text;
     for (int i = 0; i < 3000; ++i)
         text += "Grüße " + QByteArray::number(i) + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\r" : "\n");
@@ -289,7 +289,12 @@ void TestDocReader::readingResumesAtAPosition_data() {
     QByteArray utf16("\xFF\xFE", 2);
     for (const QChar c : QString::fromUtf8(text.left(80000)))
         utf16 += QByteArray(1, char(c.unicode() & 0xFF)) + QByteArray(1, char(c.unicode() >> 8));
+    QByteArray straddling;
+    while (straddling.size() < 65000)
+        straddling += "abcdefgh\n";
+    straddling += QByteArray(65535 - straddling.size(), 'x') + "€\n" + text;
     QTest::newRow("utf-8") << text << false;
+    QTest::newRow("utf-8, a character across blocks") << straddling << false;
     QTest::newRow("utf-8, CR LF across blocks") << split << false;
     QTest::newRow("utf-8 after marks") << QByteArray("@title T\r\n@header H\r\n") + text << true;
     QTest::newRow("utf-16") << utf16 << false;
@@ -314,7 +319,14 @@ void TestDocReader::readingResumesAtAPosition() {
         pieces << piece + (ends ? QStringLiteral("|") : QString());
     }
     QVERIFY(pieces.size() > 3000);
-    for (const qsizetype from : {qsizetype(0), qsizetype(1), pieces.size() / 2, pieces.size() - 3, pieces.size() - 1}) {
+    // The first pieces, the last, and the first read on from each restart point.
+    QList<qsizetype> starts{0, 1, pieces.size() - 1};
+    for (qsizetype i = 1; i < positions.size(); ++i) {
+        if (positions[i].restartOffset != positions[i - 1].restartOffset)
+            starts << i;
+    }
+    QVERIFY(starts.size() > 4);
+    for (const qsizetype from : starts) {
         DocumentReader again;
         QVERIFY(open(again));
         QVERIFY(again.skipTo(positions[from]));
