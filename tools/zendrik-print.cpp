@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -30,12 +31,17 @@ QTextStream& out() {
 void printHelp() {
     QTextStream& s = out();
     s << "Usage: zendrik-print [--set Member=Value]... [--printer NAME | --pdf FILE]\n"
+         "       zendrik-print [--set Member=Value]... --png DIR [--pages A-B] [--dpi N]\n"
          "       zendrik-print --list-printers\n\n"
          "Prints a document with the Zendrik print component.\n\n"
          "Options:\n"
          "  --set Member=Value      set a member before printing (in the order given)\n"
          "  --printer NAME          print on this printer (default: the system's default printer)\n"
          "  --pdf FILE              print with \"Save as PDF\" into exactly this file\n"
+         "  --png DIR               print nothing; write the pages as they would print into DIR as\n"
+         "                          page-0001.png, page-0002.png, ...\n"
+         "  --pages A-B             with --png: only pages A to B (or page A alone); default all\n"
+         "  --dpi N                 with --png: the resolution, above 0 and at most 1200; default 150\n"
          "  --list-printers         list the printers; the default is marked with \" *\"\n"
          "  --help                  show this text\n\n"
          "Members:\n";
@@ -91,6 +97,56 @@ void cancelOnSignals(zendrik::Zendrik& component) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// Writes the pages `range` ("A-B", "A" or empty for all) of the preview at `dpi` into `folder`.
+int writePages(zendrik::Zendrik& component, const QString& folder, const QString& range, const QString& dpiText) {
+    bool ok = true;
+    const double dpi = dpiText.isEmpty() ? 150 : dpiText.toDouble(&ok);
+    if (!ok || !(dpi > 0 && dpi <= 1200)) {
+        err() << "zendrik-print: --dpi " << dpiText << " refused; accepted: above 0 and at most 1200\n";
+        return Usage;
+    }
+    int first = 1, last = -1;
+    if (!range.isEmpty()) {
+        bool firstOk = false, lastOk = true;
+        first = range.section(u'-', 0, 0).toInt(&firstOk);
+        last = range.contains(u'-') ? range.section(u'-', 1).toInt(&lastOk) : first;
+        if (!firstOk || !lastOk || first < 1 || last < first) {
+            err() << "zendrik-print: --pages " << range << " refused; accepted: A-B or A, from page 1\n";
+            return Usage;
+        }
+    }
+    const int count = component.PreviewPageCount();
+    if (count == 0) {
+        err() << "zendrik-print: " << component.previewError() << "\n";
+        return PrintFailed;
+    }
+    if (last < 0)
+        last = count;
+    if (last > count) {
+        err() << "zendrik-print: --pages " << range << " refused: the document has " << count
+              << (count == 1 ? " page\n" : " pages\n");
+        return Usage;
+    }
+    if (!QDir().mkpath(folder)) {
+        err() << "zendrik-print: cannot make the folder " << QDir::toNativeSeparators(folder) << "\n";
+        return PrintFailed;
+    }
+    for (int page = first; page <= last; ++page) {
+        const QImage image = component.PreviewPage(page, dpi);
+        const QString path = QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0')));
+        QImageWriter writer(path, "png");
+        if (image.isNull() || !writer.write(image)) {
+            err() << "zendrik-print: page " << page << ": "
+                  << (image.isNull() ? component.previewError()
+                                     : QDir::toNativeSeparators(path) + QStringLiteral(": ") + writer.errorString())
+                  << "\n";
+            return PrintFailed;
+        }
+    }
+    err() << "Pages " << first << " to " << last << " written to " << QDir::toNativeSeparators(folder) << "\n";
+    return Printed;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -104,6 +160,7 @@ int main(int argc, char* argv[]) {
     zendrik::Zendrik component;
     QString printer;
     QString pdfFile;
+    QString pngFolder, pages, dpi;
     bool listPrinters = false;
     try {
         for (qsizetype i = 0; i < args.size(); ++i) {
@@ -131,6 +188,12 @@ int main(int argc, char* argv[]) {
                 printer = value();
             } else if (option == QLatin1String("--pdf")) {
                 pdfFile = value();
+            } else if (option == QLatin1String("--png")) {
+                pngFolder = value();
+            } else if (option == QLatin1String("--pages")) {
+                pages = value();
+            } else if (option == QLatin1String("--dpi")) {
+                dpi = value();
             } else if (arg == QLatin1String("--list-printers")) {
                 listPrinters = true;
             } else {
@@ -153,6 +216,17 @@ int main(int argc, char* argv[]) {
             out() << names[i] << (names[i] == def ? " *" : "") << "\n";
         out().flush();
         return Printed;
+    }
+    if (pngFolder.isEmpty() && (!pages.isEmpty() || !dpi.isEmpty())) {
+        err() << "zendrik-print: --pages and --dpi go with --png\n";
+        return Usage;
+    }
+    if (!pngFolder.isEmpty()) {
+        if (!printer.isEmpty() || !pdfFile.isEmpty()) {
+            err() << "zendrik-print: --png prints nothing; it cannot be combined with --printer or --pdf\n";
+            return Usage;
+        }
+        return writePages(component, pngFolder, pages, dpi);
     }
     if (!pdfFile.isEmpty()) {
         if (!printer.isEmpty() && printer != QLatin1String(zendrik::kSaveAsPdfPrinter)) {

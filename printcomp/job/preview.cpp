@@ -57,7 +57,10 @@ Status Preview::setStarted(const QDateTime& started) {
 Result<QImage> Preview::page(int number, qreal dpi) {
     if (number < 1 || number > pageCount_) {
         return Failure{ErrorCode::NoSuchPage,
-                       QStringLiteral("There is no page %1: the document has %2 pages.").arg(number).arg(pageCount_)};
+                       QStringLiteral("There is no page %1: the document has %2 %3.")
+                           .arg(number)
+                           .arg(pageCount_)
+                           .arg(pageCount_ == 1 ? QStringLiteral("page") : QStringLiteral("pages"))};
     }
     Page laid;
     if (Status done = layOut(number, laid); !done)
