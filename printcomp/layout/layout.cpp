@@ -484,31 +484,56 @@ int LayoutEngine::bodyLinesOnPage(int number) const {
     return lines;
 }
 
+bool LayoutEngine::pull(BodySource& body) {
+    // Only an empty queue is refilled, so that every line waiting comes from one piece.
+    lastPiece_.piece = body.position();
+    lastPiece_.held = bodyBreaker_.heldText();
+    QString piece;
+    bool ends = true;
+    if (body.next(piece, ends)) {
+        bodyBreaker_.addPiece(piece, ends, pending_);
+    } else if (body.failure()) {
+        failure_ = body.failure();
+        return false;
+    } else {
+        // A body that stops inside a paragraph still prints the paragraph's last line.
+        if (bodyBreaker_.holdsLine())
+            bodyBreaker_.addPiece(QString(), true, pending_);
+        bodyDone_ = true;
+    }
+    linesOfLastPiece_ = int(pending_.size());
+    return true;
+}
+
+PageStart LayoutEngine::nextPageStart(const BodySource& body) const {
+    if (pending_.empty())
+        return PageStart{pagesDone_ + 1, body.position(), bodyBreaker_.heldText(), 0};
+    PageStart start = lastPiece_;
+    start.page = pagesDone_ + 1;
+    start.linesBefore = linesOfLastPiece_ - int(pending_.size());
+    return start;
+}
+
+bool LayoutEngine::resume(const PageStart& start, BodySource& body) {
+    pagesDone_ = start.page - 1;
+    bodyBreaker_.holdText(start.held);
+    if (start.linesBefore == 0)
+        return true;
+    if (!pull(body))
+        return false;
+    for (int i = 0; i < start.linesBefore && !pending_.empty(); ++i)
+        pending_.pop_front();
+    return true;
+}
+
 bool LayoutEngine::nextPage(BodySource& body, Page& page) {
     if (roomFailure_) {
         failure_ = roomFailure_;
         return false;
     }
-    auto pull = [&] {
-        QString piece;
-        bool ends = true;
-        if (body.next(piece, ends)) {
-            bodyBreaker_.addPiece(piece, ends, pending_);
-            return true;
-        }
-        if (body.failure()) {
-            failure_ = body.failure();
-            return false;
-        }
-        // A body that stops inside a paragraph still prints the paragraph's last line.
-        if (bodyBreaker_.holdsLine())
-            bodyBreaker_.addPiece(QString(), true, pending_);
-        bodyDone_ = true;
-        return true;
-    };
     // Know whether anything is left before starting a page, so that none comes out empty.
     while (pending_.empty() && !bodyDone_) {
-        if (!pull())
+        if (!pull(body))
             return false;
     }
     if (pending_.empty() && pagesDone_ > 0)
@@ -527,7 +552,7 @@ bool LayoutEngine::nextPage(BodySource& body, Page& page) {
         if (pending_.empty()) {
             if (bodyDone_)
                 break;
-            if (!pull())
+            if (!pull(body))
                 return false;
             continue;
         }

@@ -104,8 +104,10 @@ public:
     // Adds a piece of a paragraph. Completed lines are appended to out; while the paragraph
     // continues, its last line is held back to be continued by the next piece.
     void addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out);
-    // Whether a line is held back for the rest of its paragraph.
+    // Whether a line is held back for the rest of its paragraph, and its text.
     bool holdsLine() const { return !carry_.isEmpty(); }
+    const QString& heldText() const { return carry_; }
+    void holdText(const QString& text) { carry_ = text; }
     // All lines of a short text with line breaks (title, header, footer).
     QList<BodyLine> breakText(const QString& text);
 
@@ -120,6 +122,15 @@ private:
     QString carry_;
 };
 
+// Where a page begins in the body: enough to lay it and the pages after it out again without
+// those before it.
+struct PageStart {
+    int page = 1;
+    BodySource::Position piece; // where the piece holding the page's first line begins
+    QString held;               // the start of that piece's paragraph held back before it
+    int linesBefore = 0;        // lines that piece gives before the page's first
+};
+
 class LayoutEngine {
 public:
     LayoutEngine(LayoutSpec spec, const FontMetrics& metrics);
@@ -131,6 +142,12 @@ public:
     // gives one page) or when reading it failed (failure() then says why).
     bool nextPage(BodySource& body, Page& page);
     const std::optional<Failure>& failure() const { return failure_; }
+
+    // Where the page nextPage lays out next begins; `body` is the source it reads.
+    PageStart nextPageStart(const BodySource& body) const;
+    // Makes a new engine continue at `start`, which an engine of the same spec and metrics gave,
+    // with `body` (the same text) standing at start.piece. False when reading fails.
+    bool resume(const PageStart& start, BodySource& body);
 
     // How many body lines page `number` holds (every page after the first holds the same), and
     // the width the body is broken to: what counting pages needs without laying them out.
@@ -154,7 +171,11 @@ private:
     QList<BodyLine> headerLines_;
     QList<BodyLine> footerLines_;
     LineBreaker bodyBreaker_;
-    std::deque<BodyLine> pending_;
+    bool pull(BodySource& body);
+
+    std::deque<BodyLine> pending_; // lines of the last piece read, all of them but those placed
+    PageStart lastPiece_;          // where that piece began
+    int linesOfLastPiece_ = 0;
     bool bodyDone_ = false;
     int pagesDone_ = 0;
     std::optional<Failure> roomFailure_;

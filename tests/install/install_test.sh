@@ -4,7 +4,8 @@
 # packages are never touched), checks the library's SONAME and exported symbols, runs the
 # installed zendrik-print, validates the desktop entry and the AppStream data, and builds the
 # example program against the installed -dev package with no C++ standard set (CMake) and as
-# C++17 (pkg-config), then runs it with QGuiApplication on the offscreen platform.
+# C++17 (pkg-config), then runs it with QGuiApplication on the offscreen platform; builds the preview
+# example (a widget program) the same way and runs it.
 set -euo pipefail
 build=$1
 source_dir=$2
@@ -143,4 +144,13 @@ for program in "$work/example/print-three-lines" "$work/example-pc"; do
     [ -f "$work/pdf/Orvanel Demo.pdf" ] || fail "$program wrote no PDF: $(ls "$work/pdf")"
     grep -q "greatly simplifies" <<<"$(pdftotext "$work/pdf/Orvanel Demo.pdf" -)" || fail "the PDF lacks its text"
 done
+
+# The preview example, a widget program, built the same way; it shows a data file's first page.
+cmake -S "$source_dir/examples/preview" -B "$work/preview" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
+    >"$work/preview.log" 2>&1 || { cat "$work/preview.log" >&2; fail "preview example does not configure against the package"; }
+cmake --build "$work/preview" >>"$work/preview.log" 2>&1 ||
+    { cat "$work/preview.log" >&2; fail "preview example does not build against the package"; }
+LD_LIBRARY_PATH=$libdir QT_QPA_PLATFORM=offscreen "$work/preview/zendrik-preview" "$data/Demo1.txt" \
+    --grab "$work/preview.png" 2>/dev/null || fail "preview example failed"
+file "$work/preview.png" | grep -q "PNG image data" || fail "preview example showed nothing"
 echo "1 passed, 0 failed"

@@ -108,6 +108,7 @@ private slots:
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
+    void layoutResumesAtAPageStart();
 
 private:
     QtFontMetrics metrics_{dejaVuFonts()};
@@ -444,6 +445,59 @@ void TestLayout::complexScriptsKeepEveryCharacter() {
     joined.remove(u' ');
     expected.remove(u' ');
     QCOMPARE(joined, expected);
+}
+
+// Any page laid out again from where it started equals the page laid out in order, and so do the
+// pages after it.
+void TestLayout::layoutResumesAtAPageStart() {
+    // Short paragraphs, then one of several pieces (its lines held back between them), then more.
+    QStringList long_;
+    for (int i = 0; i < 12000; ++i)
+        long_ << QStringLiteral("w%1").arg(QString(i % 9 + 1, u'a'));
+    const QString text =
+        sampleText(30) + QStringLiteral("\r\n") + long_.join(u' ') + QStringLiteral("\r") + sampleText(10);
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Title");
+    spec.pageNumbers = true;
+    const auto describe = [](const Page& page) {
+        QStringList runs;
+        for (const TextRun& run : page.runs) {
+            QString glyphs;
+            for (const GlyphRun& g : run.glyphs) {
+                for (const PositionedGlyph& p : g.glyphs)
+                    glyphs += QStringLiteral(" %1@%2").arg(p.id).arg(p.x);
+            }
+            runs << QStringLiteral("%1 %2,%3:%4").arg(run.text).arg(run.origin.x()).arg(run.origin.y()).arg(glyphs);
+        }
+        return runs;
+    };
+    LayoutEngine engine(spec, metrics_);
+    StringBodySource source(text);
+    QList<QStringList> pages;
+    QList<PageStart> starts;
+    Page page;
+    for (;;) {
+        const PageStart start = engine.nextPageStart(source);
+        if (!engine.nextPage(source, page))
+            break;
+        QCOMPARE(start.page, page.number);
+        starts << start;
+        pages << describe(page);
+    }
+    QVERIFY(pages.size() > 10);
+    QVERIFY(std::any_of(starts.begin(), starts.end(), [](const PageStart& s) { return !s.held.isEmpty(); }));
+    QVERIFY(std::any_of(starts.begin(), starts.end(), [](const PageStart& s) { return s.linesBefore > 0; }));
+    for (const PageStart& start : starts) {
+        LayoutEngine again(spec, metrics_);
+        StringBodySource body(text);
+        QVERIFY(body.skipTo(start.piece));
+        QVERIFY(again.resume(start, body));
+        for (int n = start.page; n <= std::min<int>(start.page + 1, pages.size()); ++n) {
+            QVERIFY(again.nextPage(body, page));
+            QCOMPARE(page.number, n);
+            QCOMPARE(describe(page), pages[n - 1]);
+        }
+    }
 }
 
 QTEST_MAIN(TestLayout)

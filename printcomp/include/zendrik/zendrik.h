@@ -29,6 +29,11 @@
 // (QT_QPA_PLATFORM=offscreen). Link the CMake target Zendrik::Zendrik or the pkg-config module
 // zendrik; the public headers need C++17, which the CMake target asks for.
 //
+// Preview: PreviewPageCount() and PreviewPage() draw the pages as they would print, on the
+// calling thread, from the same page descriptions the PDF is written from:
+//     const int pages = printer.PreviewPageCount();    // 0: printer.previewError() says why
+//     const QImage first = printer.PreviewPage(1, 96);
+//
 // Refused values: a setter given a value the component cannot print with throws
 // zendrik::RefusedValue, whose what() names the member, the value and what is accepted. The
 // member keeps its previous value.
@@ -48,6 +53,7 @@
 #include <zendrik/zendrikfont.h>
 #include <zendrik/zendrikglobal.h>
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -192,6 +198,30 @@ public:
     // Cancels the running job and every queued one of this component; each ends with
     // PrintError(ErrorCode::Cancelled). Returns at once.
     Q_INVOKABLE void CancelDoc();
+
+    // Print preview of the document as the members and the file stand at the call, on the calling
+    // thread (the component's). Meant for a few pages at a time; nothing is printed.
+    //
+    // The number of pages PrintDoc would print (with page numbers on, the M of "Page N of M").
+    // The first call after a member or the file changed reads the whole document once to count
+    // them, as printing with page numbers does. 0 when the document cannot be printed (the file
+    // cannot be read, the margins leave no room): previewError() says why.
+    int PreviewPageCount();
+    // Page `page` (from 1) as a picture of the whole sheet at `dpi` dots per inch (more than 0, at
+    // most 1200; the picture carries it): white paper with the margins, header, footer, rules,
+    // border, page numbers and date (the time of the call) as they would print, the same glyphs in
+    // the same fonts as the PDF. A page is laid out from the nearest page start known before it; the
+    // pages between are laid out without being drawn, and their starts kept: asking for page 5,000
+    // first lays out the 4,999 before it, and afterwards any page up to there costs one page.
+    // Null when it cannot be drawn: previewError() says why, and previewErrorCode() is
+    // ErrorCode::NoSuchPage for a page the document does not have. Throws RefusedValue for a
+    // resolution out of range.
+    QImage PreviewPage(int page, qreal dpi);
+    // Why the last PreviewPageCount() or PreviewPage() call gave nothing, in words for the user (as
+    // PrintError would say it for a print); empty after a call that succeeded, and before the first.
+    QString previewError() const;
+    // Its code, one of zendrik::ErrorCode; 0 when previewError() is empty.
+    qint32 previewErrorCode() const;
 
     // The installed printers followed by "Save as PDF". Sets count to the number of names.
     QStringList GetPrinters(qint16& count) const;

@@ -19,7 +19,7 @@
 namespace zendrik {
 Q_NAMESPACE_EXPORT(ZENDRIK_EXPORT)
 
-// Codes carried by PrintError. The signal carries them as qint32; their names come from the
+// Codes carried by PrintError, and by previewErrorCode(). The signal carries them as qint32; their names come from the
 // meta-object: QMetaEnum::fromType<zendrik::ErrorCode>().valueToKey(code) gives "Cancelled".
 enum class ErrorCode : qint32 {
     DocumentUnreadable = 1, // missing, unreadable, a directory or a binary file
@@ -29,6 +29,7 @@ enum class ErrorCode : qint32 {
     SpoolerFailed = 5, // CUPS refused the job, could not be reached, or the printer lacks the paper or source
     Internal = 6,      // a fault of the component itself
     Cancelled = 7,     // CancelDoc() ended the job
+    NoSuchPage = 8,    // the preview only: the document has no page of that number
 };
 Q_ENUM_NS(ErrorCode)
 
