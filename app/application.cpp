@@ -71,7 +71,11 @@ QString applicationDirectory() {
 }
 
 QString applicationFile(const QString& fileName) {
-    return QDir::toNativeSeparators(applicationDirectory() + QLatin1Char('/') + fileName);
+    const QString beside = applicationDirectory() + QLatin1Char('/') + fileName;
+    // Installed, the data files lie in the shared data folder instead (../share/zendrik-demo).
+    const QString installed =
+        QDir::cleanPath(applicationDirectory() + QStringLiteral("/" ZENDRIK_DEMO_DATA_FROM_PROGRAM "/") + fileName);
+    return QDir::toNativeSeparators(!QFile::exists(beside) && QFile::exists(installed) ? installed : beside);
 }
 
 } // namespace demo

@@ -31,7 +31,8 @@ void prepareApplication();
 // The folder the application runs from (where the executable and its data files lie).
 QString applicationDirectory();
 
-// The application directory and a file name, joined by the platform's separator.
+// The application directory and a file name, joined by the platform's separator; for an installed
+// application whose folder lacks the file, the file in the installed data folder.
 QString applicationFile(const QString& fileName);
 
 } // namespace demo

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -126,7 +127,7 @@ const char* const kHelpTail =
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT cancel the print like CancelDoc(): the handler only wakes
 // the event loop, which cancels, so that the job still ends with its error and leaves nothing
-// behind. A signal that comes before the handler is connected cancels through the flag.
+// behind. Before the loop runs (while standard input is spooled) the flag ends the program.
 int signalPipe[2] = {-1, -1};
 volatile sig_atomic_t interrupted = 0;
 
@@ -160,6 +161,53 @@ void cancelOnSignals(zendrik::Zendrik& component) {
     });
     if (interrupted)
         component.CancelDoc();
+}
+
+// The preview reads the document more than once, which a pipe or a terminal cannot give:
+// standard input is then spooled into an unnamed temporary file, which takes its place.
+QString spoolStandardInput() {
+    struct stat info {};
+    if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode))
+        return {};
+    const QByteArray folder = QFile::encodeName(QDir::tempPath());
+    int spool = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (spool < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        QByteArray name = folder + "/.zendrik-stdin-XXXXXX";
+        spool = ::mkostemp(name.data(), O_CLOEXEC);
+        if (spool >= 0)
+            ::unlink(name.constData());
+    }
+    if (spool < 0)
+        return QStringLiteral("cannot spool standard input in \"%1\": %2")
+            .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(errno)));
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), size_t(buffer.size()));
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR && !interrupted)
+            continue;
+        const int error = n < 0 ? (interrupted ? ECANCELED : errno) : 0;
+        for (ssize_t done = 0; error == 0 && done < n;) {
+            const ssize_t w = ::write(spool, buffer.constData() + done, size_t(n - done));
+            if (w < 0 && errno != EINTR) {
+                ::close(spool);
+                return QStringLiteral("cannot spool standard input in \"%1\": %2")
+                    .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(errno)));
+            }
+            done += std::max<ssize_t>(w, 0);
+        }
+        if (error != 0) {
+            ::close(spool);
+            return error == ECANCELED ? QStringLiteral("The print was cancelled.")
+                                      : QStringLiteral("cannot read standard input: %1")
+                                            .arg(QString::fromLocal8Bit(std::strerror(error)));
+        }
+    }
+    ::lseek(spool, 0, SEEK_SET);
+    ::dup2(spool, STDIN_FILENO);
+    ::close(spool);
+    return {};
 }
 
 // "Family Size" (and "Bold", "Italic", "Underline" before the size), as fontconfig writes fonts.
@@ -262,6 +310,62 @@ private:
     int pages_ = 0;
 };
 
+// Writes the pages `range` ("A-B", "A" or empty for all) of the preview at `dpi` into `folder`.
+int writePages(zendrik::Zendrik& component, const QString& folder, const QString& range, const QString& dpiText,
+               bool quietly) {
+    bool ok = true;
+    const double dpi = dpiText.isEmpty() ? 150 : dpiText.toDouble(&ok);
+    if (!ok || !(dpi > 0 && dpi <= 1200)) {
+        err() << "zendrik-print: --dpi " << dpiText << " refused; accepted: above 0 and at most 1200\n";
+        return Usage;
+    }
+    int first = 1, last = -1;
+    if (!range.isEmpty()) {
+        bool firstOk = false, lastOk = true;
+        first = range.section(u'-', 0, 0).toInt(&firstOk);
+        last = range.contains(u'-') ? range.section(u'-', 1).toInt(&lastOk) : first;
+        if (!firstOk || !lastOk || first < 1 || last < first) {
+            err() << "zendrik-print: --pages " << range << " refused; accepted: A-B or A, from page 1\n";
+            return Usage;
+        }
+    }
+    const int count = component.PreviewPageCount();
+    if (count == 0) {
+        err() << "zendrik-print: " << component.previewError() << "\n";
+        return PrintFailed;
+    }
+    if (last < 0)
+        last = count;
+    if (last > count) {
+        err() << "zendrik-print: --pages " << range << " refused: the document has " << count
+              << (count == 1 ? " page\n" : " pages\n");
+        return Usage;
+    }
+    if (!QDir().mkpath(folder)) {
+        err() << "zendrik-print: cannot make the folder " << shown(QDir::toNativeSeparators(folder), STDERR_FILENO)
+              << "\n";
+        return PrintFailed;
+    }
+    for (int page = first; page <= last; ++page) {
+        const QImage image = component.PreviewPage(page, dpi);
+        const QString path = QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0')));
+        QImageWriter writer(path, "png");
+        if (image.isNull() || !writer.write(image)) {
+            err() << "zendrik-print: page " << page << ": "
+                  << (image.isNull() ? component.previewError()
+                                     : shown(QDir::toNativeSeparators(path), STDERR_FILENO) + QStringLiteral(": ") +
+                                           writer.errorString())
+                  << "\n";
+            return PrintFailed;
+        }
+    }
+    if (!quietly) {
+        err() << "Pages " << first << " to " << last << " written to "
+              << shown(QDir::toNativeSeparators(folder), STDERR_FILENO) << "\n";
+    }
+    return Printed;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -312,11 +416,22 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("Member=Value"));
     const QCommandLineOption listPrinters(QStringLiteral("list-printers"),
                                           QStringLiteral("Lists the printers; the default is marked with \" *\"."));
+    const QCommandLineOption png(QStringLiteral("png"),
+                                 QStringLiteral("Prints nothing: writes the pages as they would print into DIR as "
+                                                "page-0001.png, page-0002.png, ..."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption pages(QStringLiteral("pages"),
+                                   QStringLiteral("With --png: only pages A to B (or page A alone); default all."),
+                                   QStringLiteral("A-B"));
+    const QCommandLineOption dpi(QStringLiteral("dpi"),
+                                 QStringLiteral("With --png: the resolution, above 0 and at most 1200; default 150."),
+                                 QStringLiteral("N"));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
                                    QStringLiteral("Reports nothing but failures and notices."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this text."));
-    for (const QCommandLineOption& option : {output, printer, copies, paper, landscape, title, header, footer, bodyFont,
-                                             titleFont, headerFont, footerFont, set, listPrinters, quiet, help})
+    for (const QCommandLineOption& option :
+         {output, printer, copies, paper, landscape, title, header, footer, bodyFont, titleFont, headerFont, footerFont,
+          set, png, pages, dpi, listPrinters, quiet, help})
         parser.addOption(option);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Text files to print; - is standard input."),
@@ -364,6 +479,17 @@ int main(int argc, char* argv[]) {
                                      .arg(printerName)};
         }
         documents = parser.positionalArguments();
+        if (!parser.isSet(png) && (parser.isSet(pages) || parser.isSet(dpi)))
+            throw UsageError{QStringLiteral("--pages and --dpi go with --png")};
+        if (parser.isSet(png)) {
+            if (parser.value(png).isEmpty())
+                throw UsageError{QStringLiteral("--png needs a folder")};
+            if (!printerName.isEmpty() || !pdfFile.isEmpty())
+                throw UsageError{
+                    QStringLiteral("--png prints nothing; it cannot be combined with --printer or --output")};
+            if (documents.size() > 1)
+                throw UsageError{QStringLiteral("--png takes one document; %1 were given").arg(documents.size())};
+        }
         if (!pdfFile.isEmpty() && documents.size() > 1)
             throw UsageError{QStringLiteral("--output takes one document; %1 were given").arg(documents.size())};
 
@@ -410,6 +536,28 @@ int main(int argc, char* argv[]) {
             out() << shown(names[i], STDOUT_FILENO) << (names[i] == def ? " *" : "") << "\n";
         out().flush();
         return Printed;
+    }
+
+    if (parser.isSet(png)) {
+        if (documents.isEmpty() && component.DocFile().isEmpty() && component.DocText().isEmpty())
+            documents << QStringLiteral("-");
+        if (!documents.isEmpty()) {
+            const QString& document = documents.first();
+            if (document == QLatin1String("-")) {
+                // The preview reads the document more than once.
+                if (startedClosed[STDIN_FILENO]) {
+                    complain(QStringLiteral("standard input is closed: there is no document to print"));
+                    return PrintFailed;
+                }
+                if (const QString failed = spoolStandardInput(); !failed.isEmpty()) {
+                    complain(failed);
+                    return PrintFailed;
+                }
+            }
+            component.setDocFile(document == QLatin1String("-") ? QStringLiteral("/dev/stdin")
+                                                                : QFileInfo(document).absoluteFilePath());
+        }
+        return writePages(component, parser.value(png), parser.value(pages), parser.value(dpi), parser.isSet(quiet));
     }
 
     if (!pdfFile.isEmpty()) {

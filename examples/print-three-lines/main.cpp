@@ -1,4 +1,6 @@
-// Prints a document with the Zendrik component: three lines of code, as promised.
+// Prints a document with the Zendrik component: three lines of code, as promised. The component
+// needs a QGuiApplication (it measures text with Qt's fonts); on a machine without a display, run
+// the program with QT_QPA_PLATFORM=offscreen.
 #include <zendrik/zendrik.h>
 
 #include <QGuiApplication>

@@ -2,15 +2,13 @@
 
 #include <zendrik/papers.h>
 
-#include <span>
-
 namespace demo {
 namespace {
 
 // The entries of one of the component's tables, in code order, each sending its code.
-template <class Row> QList<ListEntry> entriesOf(std::span<const Row> table) {
+template <class Table> QList<ListEntry> entriesOf(const Table& table) {
     QList<ListEntry> entries;
-    for (const Row& row : table) {
+    for (const auto& row : table) {
         entries.append({QString::fromLatin1(row.name), row.code});
     }
     return entries;

@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <span>
 #include <variant>
 
 namespace zendrik {

@@ -134,14 +134,14 @@ std::span<const FontSubMember> fontSubMembers() {
     return kFontSubMembers;
 }
 
-std::span<const MemberInfo> memberTable() {
+TableView<MemberInfo> memberTable() {
     static const auto infos = [] {
         std::array<MemberInfo, kRows.size()> all{};
         for (size_t i = 0; i < kRows.size(); ++i)
             all[i] = kRows[i].info;
         return all;
     }();
-    return infos;
+    return {infos.data(), infos.size()};
 }
 
 std::optional<MemberInfo> memberById(quint32 id) {

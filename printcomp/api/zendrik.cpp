@@ -2,12 +2,15 @@
 
 #include "api/memberaccess.h"
 #include "job/jobqueue.h"
+#include "job/pipeline.h"
+#include "job/preview.h"
 #include "output/printers.h"
 
 #include <zendrik/designtime.h>
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -46,7 +49,7 @@ private:
 
 } // namespace
 
-class Zendrik::Private {
+class Q_DECL_HIDDEN Zendrik::Private {
 public:
     explicit Private(Zendrik& owner) : gate(std::make_shared<EventGate>(&owner)), jobs(jobEvents(gate)) {}
 
@@ -62,7 +65,26 @@ public:
     JobQueue jobs;
     int pending = 0;
 
+    // The preview of the document as it stood when it was made, and what it was made from.
+    struct PreviewOf {
+        Settings settings;
+        qint64 fileSize = -1;
+        QDateTime fileModified;
+        std::unique_ptr<Preview> preview;
+    };
+    PreviewOf preview;
+    std::optional<Failure> previewFailure;
+
     ZendrikFont& font(FontRole role) { return *fonts[static_cast<size_t>(role)]; }
+    // The members as PrintDoc freezes them.
+    Settings snapshot() const {
+        Settings s = settings;
+        for (size_t i = 0; i < fonts.size(); ++i)
+            s.fonts[i] = fonts[i]->spec();
+        return s;
+    }
+    // The preview of the document as it stands now: the one made before while nothing changed.
+    Result<Preview*> currentPreview();
 
     // Raises a member's refusal, naming the member, the value and what it accepts.
     [[noreturn]] static void refuse(const MemberInfo& member, const QString& value);
@@ -116,6 +138,26 @@ QString quoted(const QVariant& value) {
 
 } // namespace
 
+Result<Preview*> Zendrik::Private::currentPreview() {
+    const Settings now = snapshot();
+    QFileInfo file;
+    if (!now.docFile.isEmpty())
+        file = QFileInfo(now.docFile);
+    const qint64 size = file.exists() ? file.size() : -1;
+    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
+    if (!preview.preview || preview.settings != now || preview.fileSize != size || preview.fileModified != modified) {
+        preview = PreviewOf{};
+        Result<std::unique_ptr<Preview>> made = Preview::open(now, QDateTime::currentDateTime());
+        if (!made)
+            return made.failure();
+        preview = PreviewOf{now, size, modified, std::move(*made)};
+    } else if (now.printDateTime) {
+        if (Status dated = preview.preview->setStarted(QDateTime::currentDateTime()); !dated)
+            return dated.failure();
+    }
+    return preview.preview.get();
+}
+
 void Zendrik::Private::refuse(const MemberInfo& member, const QString& value) {
     throw RefusedValue(QStringLiteral("%1: value %2 refused; accepted: %3")
                            .arg(QLatin1String(member.name), value, acceptedValues(member))
@@ -128,8 +170,12 @@ template <class T> void Zendrik::Private::put(Zendrik& q, quint32 id, T value) {
         if (value < row.info.minimum || value > row.info.maximum)
             refuse(row.info, QString::number(value));
     }
-    settings.*std::get<T Settings::*>(row.field) = value;
+    T& field = settings.*std::get<T Settings::*>(row.field);
+    const bool changed = field != value;
+    field = value;
     emit q.memberChanged(id, -1, QVariant::fromValue(value));
+    if (changed)
+        emit q.settingsChanged();
 }
 
 template <class T> T Zendrik::Private::get(quint32 id) const {
@@ -229,9 +275,7 @@ void Zendrik::PrintDoc() {
 
 void Zendrik::PrintDoc(const QString& printerName) {
     JobSnapshot job;
-    job.settings = d->settings;
-    for (size_t i = 0; i < d->fonts.size(); ++i)
-        job.settings.fonts[i] = d->fonts[i]->spec();
+    job.settings = d->snapshot();
     job.printer = printerName;
     job.exactPdfPath = d->exactPdfPath;
     holdPdfDescriptor(job);
@@ -242,6 +286,51 @@ void Zendrik::PrintDoc(const QString& printerName) {
 
 void Zendrik::CancelDoc() {
     d->jobs.cancelAll();
+}
+
+int Zendrik::PreviewPageCount() {
+    d->previewFailure.reset();
+    try {
+        Result<Preview*> preview = d->currentPreview();
+        if (preview)
+            return preview.value()->pageCount();
+        d->previewFailure = preview.failure();
+    } catch (...) {
+        d->preview = {};
+        d->previewFailure = internalFailure(std::current_exception());
+    }
+    return 0;
+}
+
+QImage Zendrik::PreviewPage(int page, qreal dpi) {
+    if (!(dpi > 0 && dpi <= 1200))
+        throw RefusedValue(QStringLiteral("PreviewPage: resolution %1 refused; accepted: more than 0 to 1200 dpi")
+                               .arg(dpi)
+                               .toStdString());
+    d->previewFailure.reset();
+    try {
+        Result<Preview*> preview = d->currentPreview();
+        if (preview) {
+            Result<QImage> image = preview.value()->page(page, dpi);
+            if (image)
+                return *image;
+            d->previewFailure = image.failure();
+        } else {
+            d->previewFailure = preview.failure();
+        }
+    } catch (...) {
+        d->preview = {};
+        d->previewFailure = internalFailure(std::current_exception());
+    }
+    return QImage();
+}
+
+QString Zendrik::previewError() const {
+    return d->previewFailure ? d->previewFailure->message : QString();
+}
+
+qint32 Zendrik::previewErrorCode() const {
+    return d->previewFailure ? static_cast<qint32>(d->previewFailure->code) : 0;
 }
 
 QStringList Zendrik::GetPrinters(qint16& count) const {
@@ -402,7 +491,10 @@ QString Zendrik::outputFileName() const {
 }
 
 void Zendrik::setOutputFileName(const QString& path) {
+    if (d->exactPdfPath == path)
+        return;
     d->exactPdfPath = path;
+    emit settingsChanged();
 }
 
 QString Zendrik::lastOutputPath() const {

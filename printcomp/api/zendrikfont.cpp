@@ -33,11 +33,23 @@ bool acceptedSize(double points) {
 } // namespace
 
 ZendrikFont::ZendrikFont(Zendrik& owner, quint32 memberId, FontSpec initial)
-    : owner_(owner), memberId_(memberId), spec_(std::move(initial)) {}
+    : QObject(&owner), owner_(owner), memberId_(memberId), spec_(std::move(initial)) {
+    if (const auto info = memberById(memberId))
+        setObjectName(QLatin1String(info->name));
+}
+
+ZendrikFont::~ZendrikFont() = default;
+
+template <class T> void ZendrikFont::assign(T& field, const T& value, FontMember what, const QVariant& sent) {
+    const bool differs = field != value;
+    field = value;
+    owner_.fontChanged(*this, what, sent);
+    if (differs)
+        emit changed();
+}
 
 void ZendrikFont::setName(const QString& family) {
-    spec_.name = family;
-    owner_.fontChanged(*this, FontMember::Name, family);
+    assign(spec_.name, family, FontMember::Name, family);
 }
 
 void ZendrikFont::setSize(const QString& points) {
@@ -48,30 +60,25 @@ void ZendrikFont::setSize(const QString& points) {
         value = QLocale().toDouble(trimmed, &ok);
     if (!ok || !acceptedSize(value))
         refuseSize(memberId_, QStringLiteral("\"%1\"").arg(points));
-    spec_.pointSize = value;
-    owner_.fontChanged(*this, FontMember::Size, points);
+    assign(spec_.pointSize, value, FontMember::Size, points);
 }
 
 void ZendrikFont::setSize(double points) {
     if (!acceptedSize(points))
         refuseSize(memberId_, QString::number(points));
-    spec_.pointSize = points;
-    owner_.fontChanged(*this, FontMember::Size, points);
+    assign(spec_.pointSize, points, FontMember::Size, points);
 }
 
 void ZendrikFont::setBold(bool on) {
-    spec_.bold = on;
-    owner_.fontChanged(*this, FontMember::Bold, on);
+    assign(spec_.bold, on, FontMember::Bold, on);
 }
 
 void ZendrikFont::setItalic(bool on) {
-    spec_.italic = on;
-    owner_.fontChanged(*this, FontMember::Italic, on);
+    assign(spec_.italic, on, FontMember::Italic, on);
 }
 
 void ZendrikFont::setUnderline(bool on) {
-    spec_.underline = on;
-    owner_.fontChanged(*this, FontMember::Underline, on);
+    assign(spec_.underline, on, FontMember::Underline, on);
 }
 
 } // namespace zendrik

@@ -108,8 +108,8 @@ QSizeF Paper::size() const {
     return wide ? sheet.transposed() : sheet;
 }
 
-std::span<const Paper> paperTable() {
-    return kPapers;
+TableView<Paper> paperTable() {
+    return {kPapers.data(), kPapers.size()};
 }
 
 std::optional<Paper> paperForCode(int code) {
@@ -120,8 +120,8 @@ std::optional<Paper> paperByName(QStringView name) {
     return byName(kPapers, name);
 }
 
-std::span<const PaperBin> paperBinTable() {
-    return kBins;
+TableView<PaperBin> paperBinTable() {
+    return {kBins.data(), kBins.size()};
 }
 
 std::optional<PaperBin> paperBinForCode(int code) {

@@ -52,6 +52,7 @@ struct Settings {
     bool lineAboveFooter = false;
 
     const FontSpec& font(FontRole role) const { return fonts[static_cast<size_t>(role)]; }
+    friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 // The font as layout measures it and output draws it: unhinted outlines, so that widths scale

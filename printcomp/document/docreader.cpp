@@ -135,6 +135,7 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
         paragraphEnds = pushedBackEnds_;
         return true;
     }
+    lastPieceAt_ = position();
     for (;;) {
         if (skipLineFeed_ && pos_ < buffer_.size()) {
             if (buffer_.at(pos_) == u'\n')
@@ -173,17 +174,76 @@ bool BodySource::next(QString& piece, bool& paragraphEnds) {
             return true;
         }
         buffer_.remove(0, pos_);
+        bufferStart_ += pos_;
         pos_ = 0;
-        if (!fill(buffer_))
+        if (!refill())
             atEnd_ = true;
         if (failure_)
             return false;
     }
 }
 
+bool BodySource::refill() {
+    if (const qint64 point = restartPoint(); point >= 0) {
+        // A piece starts at most a piece's length before the end of the buffer, and every fill
+        // brings two thirds of a piece or more: four restarts reach back far enough.
+        restarts_.push_back(Restart{bufferStart_ + buffer_.size(), point});
+        if (restarts_.size() > 4)
+            restarts_.pop_front();
+    }
+    return fill(buffer_);
+}
+
+BodySource::Position BodySource::position() const {
+    if (hasPushedBack_)
+        return pushedBackAt_;
+    Position at{bufferStart_ + pos_, skipLineFeed_};
+    for (auto it = restarts_.rbegin(); it != restarts_.rend(); ++it) {
+        if (it->offset <= at.offset) {
+            at.restartOffset = it->offset;
+            at.restartPoint = it->point;
+            break;
+        }
+    }
+    return at;
+}
+
+bool BodySource::skipTo(const Position& to) {
+    if (to == position())
+        return true;
+    hasPushedBack_ = false;
+    if (failure_ || to.offset < bufferStart_ + pos_)
+        return false;
+    if (to.restartPoint >= 0 && to.restartOffset > bufferStart_ + buffer_.size()) {
+        // Far ahead: read on from the restart point rather than through the text before it.
+        if (!restartAt(to.restartPoint))
+            return false;
+        bufferStart_ = to.restartOffset;
+        buffer_.clear();
+        pos_ = 0;
+        atEnd_ = false;
+        restarts_.clear();
+    }
+    while (to.offset > bufferStart_ + buffer_.size()) {
+        if (atEnd_)
+            return false;
+        bufferStart_ += buffer_.size();
+        buffer_.clear();
+        pos_ = 0;
+        if (!refill())
+            atEnd_ = true;
+        if (failure_)
+            return false;
+    }
+    pos_ = qsizetype(to.offset - bufferStart_);
+    skipLineFeed_ = to.afterCarriageReturn;
+    return true;
+}
+
 void BodySource::pushBack(const QString& piece, bool paragraphEnds) {
     pushedBack_ = piece;
     pushedBackEnds_ = paragraphEnds;
+    pushedBackAt_ = lastPieceAt_;
     hasPushedBack_ = true;
 }
 
@@ -285,16 +345,17 @@ Status DocumentReader::open(const QString& path, std::stop_token stop) {
     const qsizetype n = firstBlock_.size();
     if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
         encoding_ = Encoding::Utf8;
-        firstBlock_.remove(0, 3);
+        firstBlockStart_ = 3;
     } else if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
         encoding_ = Encoding::Utf16LE;
-        firstBlock_.remove(0, 2);
+        firstBlockStart_ = 2;
     } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
         encoding_ = Encoding::Utf16BE;
-        firstBlock_.remove(0, 2);
+        firstBlockStart_ = 2;
     } else {
         encoding_ = utf16WithoutBom(b, n).value_or(Encoding::Utf8);
     }
+    firstBlock_.remove(0, firstBlockStart_);
     if (encoding_ == Encoding::Utf8 && firstBlock_.contains('\0'))
         return fail(binaryFile());
     return {};
@@ -373,6 +434,27 @@ void DocumentReader::decode(const QByteArray& bytes, bool final, QString& out) {
         else
             pendingBytes_ = data.right(1);
     }
+}
+
+qint64 DocumentReader::restartPoint() const {
+    if (eof_)
+        return -1;
+    // The next byte to decode: an incomplete sequence left over is decoded again from its start.
+    return firstBlockPending_ ? firstBlockStart_ : offset_ - pendingBytes_.size();
+}
+
+bool DocumentReader::restartAt(qint64 point) {
+    firstBlock_.clear();
+    firstBlockPending_ = false;
+    pendingBytes_.clear();
+    eof_ = false;
+    // Only a regular file is read by position; a pipe cannot go back.
+    if (!stamp_ || point < 0) {
+        fail(QStringLiteral("it cannot be read again from an earlier point"));
+        return false;
+    }
+    offset_ = point;
+    return true;
 }
 
 bool DocumentReader::fill(QString& buffer) {

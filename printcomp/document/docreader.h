@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <deque>
 #include <optional>
 #include <stop_token>
 
@@ -16,24 +17,61 @@ class BodySource {
 public:
     static constexpr qsizetype kMaxPieceLength = 32768;
 
+    // Where the next piece starts: characters of the text (line breaks included) before it, and
+    // where the source can read on from without the text before (a restart point at or before it).
+    struct Position {
+        qint64 offset = 0;
+        bool afterCarriageReturn = false; // a line feed next is the end of the line before
+        qint64 restartOffset = 0;
+        qint64 restartPoint = -1; // none: the text before is read again
+        friend bool operator==(const Position& a, const Position& b) {
+            return a.offset == b.offset && a.afterCarriageReturn == b.afterCarriageReturn;
+        }
+    };
+
     virtual ~BodySource() = default;
     // The next piece; paragraphEnds is false when the paragraph continues in the next piece.
     // Returns false at the end of the body or on failure (failure() then says why).
     bool next(QString& piece, bool& paragraphEnds);
     const std::optional<Failure>& failure() const { return failure_; }
 
+    Position position() const;
+    // Reads on to `to`, a position a source of the same text gave, dropping the text before it:
+    // the pieces from there are those that source read from there. False when `to` lies behind
+    // or past the end, or reading fails (failure() then says why).
+    bool skipTo(const Position& to);
+
 protected:
     // Appends more text to buffer; returns false at the end or on failure (setting failure_).
     virtual bool fill(QString& buffer) = 0;
+    // Where the next fill() starts reading, in the source's own terms; -1 when it cannot start
+    // there again.
+    virtual qint64 restartPoint() const { return -1; }
+    // Makes the next fill() read from a restart point this source gave; false on failure.
+    virtual bool restartAt(qint64 point) {
+        Q_UNUSED(point);
+        return false;
+    }
     // The next call of next() returns this piece again.
     void pushBack(const QString& piece, bool paragraphEnds);
     std::optional<Failure> failure_;
 
 private:
+    bool refill();
+
+    struct Restart {
+        qint64 offset;
+        qint64 point;
+    };
+    // The last few, enough to hold every position of the text in the buffer.
+    std::deque<Restart> restarts_;
     QString pushedBack_;
     bool pushedBackEnds_ = false;
     bool hasPushedBack_ = false;
+    Position pushedBackAt_;
+    Position lastPieceAt_;
     QString buffer_;
+    qint64 bufferStart_ = 0; // offset of buffer_[0] in the text
     qsizetype pos_ = 0;
     bool atEnd_ = false;
     bool skipLineFeed_ = false;
@@ -99,6 +137,8 @@ public:
 
 protected:
     bool fill(QString& buffer) override;
+    qint64 restartPoint() const override;
+    bool restartAt(qint64 point) override;
 
 private:
     bool readBlock(QByteArray& block);
@@ -119,6 +159,7 @@ private:
     QByteArray pendingBytes_; // an incomplete sequence at the end of the last block
     QByteArray firstBlock_;
     bool firstBlockPending_ = false;
+    qint64 firstBlockStart_ = 0; // after the byte order mark
     bool eof_ = false;
 };
 

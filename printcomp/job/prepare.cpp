@@ -17,17 +17,8 @@
 
 namespace zendrik {
 
-namespace {
-
-struct Document {
-    DocumentParts parts;
-    std::unique_ptr<BodySource> body;
-    std::optional<DocumentReader::Stamp> stamp; // a file's
-    QString name;                               // a file's, as messages give it
-};
-
-Result<Document> openDocument(const Settings& s, std::stop_token stop) {
-    Document doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr, std::nullopt, {}};
+Result<OpenedDocument> openDocument(const Settings& s, std::stop_token stop) {
+    OpenedDocument doc{DocumentParts{s.docTitle, s.docHeader, s.docFooter}, nullptr, std::nullopt, {}};
     if (s.docFile.isEmpty()) {
         doc.body = std::make_unique<StringBodySource>(s.docText);
         return doc;
@@ -46,6 +37,8 @@ Result<Document> openDocument(const Settings& s, std::stop_token stop) {
     doc.body = std::move(reader);
     return doc;
 }
+
+namespace {
 
 struct FileIdentity {
     quint64 device = 0;
@@ -88,7 +81,9 @@ Status resolveOutput(PreparedJob& prepared) {
     return {};
 }
 
-LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QString& dateText) {
+} // namespace
+
+LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QDateTime& started) {
     LayoutSpec spec;
     spec.geometry = pageGeometry(s.paperSize, s.orientation, s.marginLeft, s.marginTop, s.marginRight, s.marginBottom);
     spec.title = parts.title;
@@ -100,13 +95,11 @@ LayoutSpec layoutSpec(const Settings& s, const DocumentParts& parts, const QStri
     spec.border = s.drawBorder;
     spec.lineBelowHeader = s.lineBelowHeader;
     spec.lineAboveFooter = s.lineAboveFooter;
-    spec.dateText = dateText;
+    spec.dateText = QLocale::system().toString(started, QLocale::ShortFormat);
     // "Page N of M" in one pass: each page's M is filled in once the last page is laid out.
     spec.pageCountPending = s.printPageNumbers;
     return spec;
 }
-
-} // namespace
 
 void holdPdfDescriptor(JobSnapshot& job) {
     const std::optional<int> descriptor = processDescriptor(job.exactPdfPath);
@@ -131,7 +124,7 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
     if (Status output = resolveOutput(prepared); !output)
         return output.failure();
 
-    Result<Document> doc = openDocument(s, stop);
+    Result<OpenedDocument> doc = openDocument(s, stop);
     if (!doc)
         return doc.failure();
     if (const std::optional<FileIdentity> out = outputFile(prepared);
@@ -140,7 +133,7 @@ Result<PreparedJob> prepareJob(const JobSnapshot& job, const QDateTime& started,
                        QStringLiteral("Cannot write the PDF file \"%1\": it is %2, which would be lost")
                            .arg(QDir::toNativeSeparators(job.exactPdfPath), doc->name)};
     }
-    prepared.spec = layoutSpec(s, doc->parts, QLocale::system().toString(started, QLocale::ShortFormat));
+    prepared.spec = layoutSpec(s, doc->parts, started);
 
     QtFontMetrics metrics(s.fonts);
     const LayoutEngine roomCheck(prepared.spec, metrics);

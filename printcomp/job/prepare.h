@@ -41,6 +41,20 @@ struct PreparedJob {
     std::unique_ptr<BodySource> body; // at the start of the body
 };
 
+// The document of `settings` opened at the start of its body, with the title, header and footer
+// it has (from the members, or from the file's marks).
+struct OpenedDocument {
+    DocumentParts parts;
+    std::unique_ptr<BodySource> body;
+    std::optional<DocumentReader::Stamp> stamp; // a file's
+    QString name;                               // a file's, as messages give it
+};
+Result<OpenedDocument> openDocument(const Settings& settings, std::stop_token stop = {});
+
+// The layout of `parts` as `settings` set it; `started` is the date its pages show. The page count
+// is left to the caller.
+LayoutSpec layoutSpec(const Settings& settings, const DocumentParts& parts, const QDateTime& started);
+
 // Resolves the printer and asks the spooler about it before anything is laid out, resolves an
 // exact PDF path (refusing one that is the document itself), opens the document and checks that
 // its pages have room.

@@ -524,59 +524,80 @@ int LayoutEngine::bodyLinesOnPage(int number) const {
     return lines;
 }
 
-bool BrokenBody::next(BodyLine& line) {
-    while (pending_.empty()) {
-        if (done_)
-            return false;
-        QString piece;
-        bool ends = true;
-        if (body_.next(piece, ends)) {
-            breaker_.addPiece(piece, ends, pending_);
-            continue;
-        }
-        if (body_.failure())
-            return false;
+bool LayoutEngine::pull(BodySource& body) {
+    // Only an empty queue is refilled, so that every line waiting comes from one piece.
+    lastPiece_.piece = body.position();
+    lastPiece_.held = bodyBreaker_.heldText();
+    QString piece;
+    bool ends = true;
+    if (body.next(piece, ends)) {
+        bodyBreaker_.addPiece(piece, ends, pending_);
+    } else if (body.failure()) {
+        failure_ = body.failure();
+        return false;
+    } else {
         // A body that stops inside a paragraph still prints the paragraph's last line.
-        if (breaker_.holdsLine())
-            breaker_.addPiece(QString(), true, pending_);
-        done_ = true;
+        if (bodyBreaker_.holdsLine())
+            bodyBreaker_.addPiece(QString(), true, pending_);
+        bodyDone_ = true;
     }
-    line = std::move(pending_.front());
-    pending_.pop_front();
+    linesOfLastPiece_ = int(pending_.size());
+    return true;
+}
+
+PageStart LayoutEngine::nextPageStart(const BodySource& body) const {
+    if (pending_.empty())
+        return PageStart{pagesDone_ + 1, body.position(), bodyBreaker_.heldText(), 0};
+    PageStart start = lastPiece_;
+    start.page = pagesDone_ + 1;
+    start.linesBefore = linesOfLastPiece_ - int(pending_.size());
+    return start;
+}
+
+bool LayoutEngine::resume(const PageStart& start, BodySource& body) {
+    pagesDone_ = start.page - 1;
+    bodyBreaker_.holdText(start.held);
+    if (start.linesBefore == 0)
+        return true;
+    if (!pull(body))
+        return false;
+    for (int i = 0; i < start.linesBefore && !pending_.empty(); ++i)
+        pending_.pop_front();
     return true;
 }
 
 bool LayoutEngine::nextPage(BodySource& body, Page& page) {
-    if (!ownLines_)
-        ownLines_.emplace(body, bodyBreaker_);
-    return nextPage(*ownLines_, page);
+    return layOutPage(page, [&] { return pull(body); });
 }
 
 bool LayoutEngine::nextPage(LineSource& lines, Page& page) {
-    if (roomFailure_) {
-        failure_ = roomFailure_;
-        return false;
-    }
-    // One line read ahead: whether anything is left is known before a page starts, so that none
-    // comes out empty.
-    const auto fetch = [&] {
-        if (nextLine_ || bodyDone_)
-            return true;
+    return layOutPage(page, [&] {
         BodyLine line;
         if (lines.next(line)) {
-            nextLine_ = std::move(line);
+            pending_.push_back(std::move(line));
             return true;
         }
-        if (const std::optional<Failure> failed = lines.failure()) {
-            failure_ = failed;
+        if (std::optional<Failure> failed = lines.failure()) {
+            failure_ = std::move(failed);
             return false;
         }
         bodyDone_ = true;
         return true;
-    };
-    if (!fetch())
+    });
+}
+
+// `pull` adds lines to pending_, or sets bodyDone_ at the end; false when reading failed.
+template <class Pull> bool LayoutEngine::layOutPage(Page& page, Pull pull) {
+    if (roomFailure_) {
+        failure_ = roomFailure_;
         return false;
-    if (!nextLine_ && pagesDone_ > 0) {
+    }
+    // Know whether anything is left before starting a page, so that none comes out empty.
+    while (pending_.empty() && !bodyDone_) {
+        if (!pull())
+            return false;
+    }
+    if (pending_.empty() && pagesDone_ > 0) {
         if (spec_.pageNumbers && spec_.pageCountPending && spec_.pageCount == 0) {
             // The count is known now: the last page's number must fit, as it would have had to
             // with the count known from the start.
@@ -597,18 +618,24 @@ bool LayoutEngine::nextPage(LineSource& lines, Page& page) {
     qreal baseline = bands.bodyTop + ascent;
     int placed = 0;
     for (;;) {
-        if (!fetch())
-            return false;
-        if (!nextLine_ || baseline + descent > bands.bodyBottom + kEpsilon)
+        if (pending_.empty()) {
+            if (bodyDone_)
+                break;
+            if (!pull())
+                return false;
+            continue;
+        }
+        if (baseline + descent > bands.bodyBottom + kEpsilon)
             break;
-        for (const LineRun& run : nextLine_->runs)
-            page.runs.push_back(runAt(run, *nextLine_, baseline, FontRole::Body, false));
-        nextLine_.reset();
+        const BodyLine& line = pending_.front();
+        for (const LineRun& run : line.runs)
+            page.runs.push_back(runAt(run, line, baseline, FontRole::Body, false));
+        pending_.pop_front();
         ++placed;
         baseline += step;
     }
     // The room check guarantees a line on every page; a page without one would never end.
-    if (placed == 0 && nextLine_) {
+    if (placed == 0 && !pending_.empty()) {
         failure_ = Failure{ErrorCode::Internal, QStringLiteral("A page of the document held no line of its body.")};
         return false;
     }

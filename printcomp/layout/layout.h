@@ -114,11 +114,10 @@ public:
     // Adds a piece of a paragraph. Completed lines are appended to out; while the paragraph
     // continues, its last line is held back to be continued by the next piece.
     void addPiece(const QString& piece, bool paragraphEnds, std::deque<BodyLine>& out);
-    // Whether a line is held back for the rest of its paragraph.
+    // Whether a line is held back for the rest of its paragraph, and its text.
     bool holdsLine() const { return !carry_.isEmpty(); }
-    // The text of the line held back, to continue the paragraph with another breaker.
-    QString takeHeldLine() { return std::exchange(carry_, QString()); }
-    void holdLine(QString text) { carry_ = std::move(text); }
+    const QString& heldText() const { return carry_; }
+    void holdText(const QString& text) { carry_ = text; }
     // All lines of a short text with line breaks (title, header, footer).
     QList<BodyLine> breakText(const QString& text);
     qreal tabDistance() const { return tabDistance_; }
@@ -143,18 +142,13 @@ public:
     virtual std::optional<Failure> failure() const = 0;
 };
 
-// Lines broken on the calling thread, piece by piece as the body is read.
-class BrokenBody : public LineSource {
-public:
-    BrokenBody(BodySource& body, LineBreaker breaker) : body_(body), breaker_(std::move(breaker)) {}
-    bool next(BodyLine& line) override;
-    std::optional<Failure> failure() const override { return body_.failure(); }
-
-private:
-    BodySource& body_;
-    LineBreaker breaker_;
-    std::deque<BodyLine> pending_;
-    bool done_ = false;
+// Where a page begins in the body: enough to lay it and the pages after it out again without
+// those before it.
+struct PageStart {
+    int page = 1;
+    BodySource::Position piece; // where the piece holding the page's first line begins
+    QString held;               // the start of that piece's paragraph held back before it
+    int linesBefore = 0;        // lines that piece gives before the page's first
 };
 
 class LayoutEngine {
@@ -176,6 +170,11 @@ public:
     // pending gets once M is known.
     TextRun pageNumberRun(int number, int count) const;
     qreal tabDistance() const { return bodyBreaker_.tabDistance(); }
+    // Where the page nextPage(body) lays out next begins; `body` is the source it reads.
+    PageStart nextPageStart(const BodySource& body) const;
+    // Makes a new engine continue at `start`, which an engine of the same spec and metrics gave,
+    // with `body` (the same text) standing at start.piece. False when reading fails.
+    bool resume(const PageStart& start, BodySource& body);
 
     // How many body lines page `number` holds (every page after the first holds the same), and
     // the width the body is broken to: what counting pages needs without laying them out.
@@ -200,8 +199,14 @@ private:
     QList<BodyLine> headerLines_;
     QList<BodyLine> footerLines_;
     LineBreaker bodyBreaker_;
-    std::optional<BrokenBody> ownLines_;
-    std::optional<BodyLine> nextLine_; // read ahead, so that no page comes out empty
+    bool pull(BodySource& body);
+    template <class Pull> bool layOutPage(Page& page, Pull pull);
+
+    // Lines of the last piece read, all of them but those placed; from a LineSource, the one line
+    // read ahead.
+    std::deque<BodyLine> pending_;
+    PageStart lastPiece_; // where that piece began
+    int linesOfLastPiece_ = 0;
     bool bodyDone_ = false;
     int pagesDone_ = 0;
     std::optional<Failure> roomFailure_;

@@ -2,11 +2,17 @@
 
 #include <zendrik/papers.h>
 
+#include <cmath>
+
 namespace zendrik {
 
 QRectF PageGeometry::marginRect() const {
     return QRectF(margins.left(), margins.top(), paper.width() - margins.left() - margins.right(),
                   paper.height() - margins.top() - margins.bottom());
+}
+
+QSizeF sheetSize(const QSizeF& paper) {
+    return QSizeF(std::round(paper.width()), std::round(paper.height()));
 }
 
 PageGeometry pageGeometry(int paperSize, int orientation, int marginLeftTwips, int marginTopTwips, int marginRightTwips,

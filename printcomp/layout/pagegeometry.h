@@ -20,6 +20,10 @@ struct PageGeometry {
     QRectF marginRect() const;
 };
 
+// The sheet as output gives it: whole points, as PDF readers name the standard sizes (595 x 842
+// for A4).
+QSizeF sheetSize(const QSizeF& paper);
+
 PageGeometry pageGeometry(int paperSize, int orientation, int marginLeftTwips, int marginTopTwips, int marginRightTwips,
                           int marginBottomTwips);
 

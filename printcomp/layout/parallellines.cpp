@@ -33,14 +33,14 @@ ParallelLines::~ParallelLines() {
 void ParallelLines::breakBatch(Batch& batch) const {
     LineBreaker breaker(fonts_, FontRole::Body, width_, tabDistance_);
     if (batch.continues)
-        breaker.holdLine(std::move(batch.heldIn));
+        breaker.holdText(batch.heldIn);
     for (auto& [piece, ends] : batch.pieces)
         breaker.addPiece(piece, ends, batch.lines);
     batch.pieces.clear();
     // A body that stops inside a paragraph still prints the paragraph's last line.
     if (batch.last && breaker.holdsLine())
         breaker.addPiece(QString(), true, batch.lines);
-    batch.heldOut = breaker.takeHeldLine();
+    batch.heldOut = breaker.heldText();
 }
 
 void ParallelLines::work(std::stop_token stop) {

@@ -147,9 +147,10 @@ QString connectFailure(const char* server, milliseconds waited, milliseconds bud
     return error == 0 ? lastCupsError() : systemReason(error);
 }
 
-// A connection to the configured scheduler on which no call waits longer than its budget: a
-// call whose answer does not come in time, or whose job is cancelled, fails, and failure() says
-// which of the two, what the scheduler answered, or what became of the connection.
+// A connection to the configured scheduler, or to a printer named by its URI, on which no call
+// waits longer than its budget: a call whose answer does not come in time, or whose job is
+// cancelled, fails, and failure() says which of the two, what the other side answered, or what
+// became of the connection.
 class Connection {
 public:
     Connection(milliseconds budget, std::stop_token stop) : budget_(budget), stop_(std::move(stop)) {}
@@ -159,6 +160,7 @@ public:
     // Connects within the budget. On failure, error() says why, naming the server.
     bool connect() {
         server_ = QString::fromUtf8(cupsServer());
+        peer_ = QStringLiteral("the CUPS server %1").arg(server_);
         const auto started = Clock::now();
         std::atomic<int> cancel{0};
         std::stop_callback onStop(stop_, [&] { cancel = 1; });
@@ -172,9 +174,33 @@ public:
             connectFailure(cupsServer(), std::chrono::duration_cast<milliseconds>(Clock::now() - started), budget_);
         return false;
     }
-    QString connectError() const {
-        return QStringLiteral("Unable to connect to the CUPS server %1: %2").arg(server_, connectError_);
+    // Connects to the printer `dest` was made for from its URI, within the budget.
+    bool connectPrinter(cups_dest_t* dest) {
+        const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+        server_ = QString::fromUtf8(uri ? uri : dest->name);
+        peer_ = QStringLiteral("the printer %1").arg(server_);
+        const auto started = Clock::now();
+        std::atomic<int> cancel{0};
+        std::stop_callback onStop(stop_, [&] { cancel = 1; });
+        char path[HTTP_MAX_URI] = "/";
+        http_.reset(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, int(budget_.count()), reinterpret_cast<int*>(&cancel),
+                                    path, sizeof path, nullptr, nullptr));
+        // libcups hands back the connection even when it could not connect.
+        if (http_ && httpGetFd(http_.get()) < 0)
+            http_.reset();
+        if (http_) {
+            resource_ = path;
+            httpSetTimeout(http_.get(), kWaitSliceS, &Connection::keepWaiting, this);
+            return true;
+        }
+        const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - started);
+        connectError_ =
+            waited >= budget_ ? QStringLiteral("no answer within %1").arg(secondsText(budget_)) : lastCupsError();
+        return false;
     }
+    QString connectError() const { return QStringLiteral("Unable to connect to %1: %2").arg(peer_, connectError_); }
+    // The path requests on this connection go to.
+    const char* resource() const { return resource_.constData(); }
     http_t* http() const { return http_.get(); }
     bool cancelled() const { return stop_.stop_requested(); }
 
@@ -186,18 +212,18 @@ public:
     // Why the last call failed.
     QString failure() const {
         if (expired_)
-            return QStringLiteral("no answer from the CUPS server %1 within %2").arg(server_, secondsText(budget_));
+            return QStringLiteral("no answer from %1 within %2").arg(peer_, secondsText(budget_));
         const int error = httpError(http_.get());
         if (error == ETIMEDOUT)
-            return QStringLiteral("no answer from the CUPS server %1").arg(server_);
+            return QStringLiteral("no answer from %1").arg(peer_);
         if (error == EPIPE || error == ECONNRESET)
-            return QStringLiteral("the CUPS server %1 closed the connection").arg(server_);
+            return QStringLiteral("%1 closed the connection").arg(peer_);
         if (error == EINVAL)
-            return QStringLiteral("the CUPS server %1 sent an answer that is not IPP").arg(server_);
+            return QStringLiteral("%1 sent an answer that is not IPP").arg(peer_);
         if (error != 0)
-            return QStringLiteral("the connection to the CUPS server %1 failed: %2").arg(server_, systemReason(error));
+            return QStringLiteral("the connection to %1 failed: %2").arg(peer_, systemReason(error));
         if (httpGetStatus(http_.get()) == HTTP_STATUS_ERROR)
-            return QStringLiteral("the CUPS server %1 sent an answer that is not HTTP").arg(server_);
+            return QStringLiteral("%1 sent an answer that is not HTTP").arg(peer_);
         return lastCupsError();
     }
 
@@ -214,6 +240,8 @@ private:
 
     HttpPtr http_;
     QString server_;
+    QString peer_;
+    QByteArray resource_ = "/";
     QString connectError_;
     milliseconds budget_;
     std::stop_token stop_;
@@ -272,21 +300,74 @@ std::optional<QByteArray> resolutionFor(http_t* http, cups_dest_t* dest, cups_di
     return resolutionText(chosen.x, chosen.y, chosen.units);
 }
 
-void buildOptions(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const JobSettings& s, Options& options) {
+// The keywords a printer lists for an attribute ("media-supported"), without custom size ranges.
+QStringList supportedKeywords(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const char* option) {
+    QStringList keywords;
+    ipp_attribute_t* supported = cupsFindDestSupported(http, dest, info, option);
+    for (int i = 0; supported && i < ippGetCount(supported); ++i) {
+        const QString keyword = QString::fromUtf8(ippGetString(supported, i, nullptr));
+        if (!keyword.isEmpty() && !keyword.startsWith(QLatin1String("custom_")))
+            keywords.append(keyword);
+    }
+    return keywords;
+}
+
+// "Letter (na_letter_8.5x11in)": the paper list's name for a PWG media name, where it has one.
+QString describeMedia(const QString& media) {
+    for (const Paper& paper : paperTable()) {
+        if (media == QLatin1String(paper.pwgMedia))
+            return QStringLiteral("%1 (%2)").arg(QLatin1String(paper.name), media);
+    }
+    return media;
+}
+
+// A sheet the printer lists, or one that its custom size range holds ("custom_b4_250x353mm" for
+// "iso_b4_250x353mm": the PWG name with the custom class).
+bool offersPaper(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const char* pwgMedia) {
+    if (cupsCheckDestSupported(http, dest, info, "media", pwgMedia))
+        return true;
+    const char* nameAndSize = std::strchr(pwgMedia, '_');
+    return nameAndSize &&
+           cupsCheckDestSupported(http, dest, info, "media", (QByteArray("custom") + nameAndSize).constData());
+}
+
+// The paper and the paper source are never changed behind the user's back: a printer that lists
+// its media or sources and lacks the one asked for refuses the job. A printer that lists no
+// sources, and the Auto bin on any printer, leave the source to the printer.
+Status buildOptions(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const JobSettings& s, Options& options) {
     options.add("copies", QByteArray::number(std::max(1, s.copies)));
-    if (const auto paper = paperForCode(s.paperSize))
+    if (const auto paper = paperForCode(s.paperSize)) {
+        const QStringList offered = supportedKeywords(http, dest, info, "media");
+        if (!offered.isEmpty() && !offersPaper(http, dest, info, paper->pwgMedia)) {
+            QStringList described;
+            for (const QString& media : offered)
+                described.append(describeMedia(media));
+            return Failure{ErrorCode::SpoolerFailed,
+                           QStringLiteral("it has no paper %1 (media %2); it offers %3")
+                               .arg(QLatin1String(paper->name), QLatin1String(paper->pwgMedia),
+                                    described.join(QLatin1String(", ")))};
+        }
         options.add("media", paper->pwgMedia);
+    }
     options.add("orientation-requested", s.orientation == 2 ? "4" : "3");
 
     if (const auto bin = paperBinForCode(s.paperBin)) {
-        if (cupsCheckDestSupported(http, dest, info, "media-source", bin->mediaSource))
+        const QStringList sources = supportedKeywords(http, dest, info, "media-source");
+        if (sources.contains(QLatin1String(bin->mediaSource))) {
             options.add("media-source", bin->mediaSource);
+        } else if (!sources.isEmpty() && bin->code != kDefaultPaperBinCode) {
+            return Failure{
+                ErrorCode::SpoolerFailed,
+                QStringLiteral("it has no paper source %1 (media-source %2); it offers %3")
+                    .arg(QLatin1String(bin->name), QLatin1String(bin->mediaSource), sources.join(QLatin1String(", ")))};
+        }
     }
 
     const Quality quality = qualityFor(s.printQuality);
     options.add("print-quality", QByteArray::number(int(quality)));
     if (auto resolution = resolutionFor(http, dest, info, quality))
         options.add("printer-resolution", *resolution);
+    return {};
 }
 
 bool isFailure(ipp_status_t status) {
@@ -298,7 +379,10 @@ bool isFailure(ipp_status_t status) {
 // the document.
 bool confirmDocument(const Connection& connection, cups_dest_t* dest, int jobId, QString* error) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    if (const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options)) {
+    const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
+    if (!uri)
+        uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    if (uri) {
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
         ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     } else {
@@ -311,16 +395,38 @@ bool confirmDocument(const Connection& connection, cups_dest_t* dest, int jobId,
     static const char* const wanted[] = {"job-state", "number-of-documents"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
 
-    ipp_t* response = cupsDoRequest(connection.http(), request, "/");
+    ipp_t* response = cupsDoRequest(connection.http(), request, connection.resource());
     const bool answered = response && !isFailure(ippGetStatusCode(response));
     ipp_attribute_t* docs = answered ? ippFindAttribute(response, "number-of-documents", IPP_TAG_INTEGER) : nullptr;
-    const bool held = docs && ippGetInteger(docs, 0) >= 1;
+    ipp_attribute_t* state = answered ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM) : nullptr;
+    // A printer need not count documents; then a job it has neither cancelled nor aborted holds it.
+    const bool held =
+        docs ? ippGetInteger(docs, 0) >= 1
+             : state && ippGetInteger(state, 0) != IPP_JSTATE_CANCELED && ippGetInteger(state, 0) != IPP_JSTATE_ABORTED;
     ippDelete(response);
     if (!answered)
         *error = connection.failure();
     else if (!held)
         *error = QStringLiteral("The CUPS server did not keep the document of job %1").arg(jobId);
     return held;
+}
+
+// A printer's own URI rather than a queue name: the job goes to the printer directly.
+bool isPrinterUri(const QString& printer) {
+    return printer.startsWith(QLatin1String("ipp://")) || printer.startsWith(QLatin1String("ipps://"));
+}
+
+// A destination for a printer's URI, and a connection to that printer.
+Result<DestPtr> connectToPrinter(Connection& connection, const QString& uri) {
+    DestPtr dest(cupsGetDestWithURI(nullptr, uri.toUtf8().constData()));
+    if (!dest)
+        return Failure{ErrorCode::UnknownPrinter, lastCupsError()};
+    if (!connection.connectPrinter(dest.get())) {
+        if (connection.cancelled())
+            return cancelledFailure();
+        return Failure{ErrorCode::SpoolerFailed, connection.connectError()};
+    }
+    return dest;
 }
 
 // The destination named `queue` ("name" or "name/instance"), asked of the scheduler on this
@@ -419,6 +525,21 @@ Status checkDestination(const QString& queue, std::stop_token stop) {
         return Failure{code, QStringLiteral("The printer \"%1\" cannot be used: %2").arg(queue, why)};
     };
     Connection connection(callBudget(), std::move(stop));
+    if (isPrinterUri(queue)) {
+        Result<DestPtr> dest = connectToPrinter(connection, queue);
+        if (!dest)
+            return dest.failure().code == ErrorCode::Cancelled ? dest.failure()
+                                                               : cannotUse(dest.failure().code, dest.failure().message);
+        connection.arm();
+        if (!DinfoPtr(cupsCopyDestInfo(connection.http(), dest->get()))) {
+            if (connection.cancelled())
+                return cancelledFailure();
+            return cannotUse(cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND ? ErrorCode::UnknownPrinter
+                                                                           : ErrorCode::SpoolerFailed,
+                             connection.failure());
+        }
+        return {};
+    }
     // With no scheduler the printer list holds "Save as PDF" alone: any other name is unknown.
     if (!connection.connect())
         return cannotUse(ErrorCode::UnknownPrinter, connection.connectError());
@@ -436,6 +557,7 @@ struct Job::State {
 
     QString queue;
     Connection connection;
+    bool direct = false; // a printer's URI: requests go to the printer, not a scheduler
     DestPtr dest;
     DinfoPtr info;
     int jobId = 0;
@@ -464,9 +586,10 @@ int Job::jobId() const {
 
 Result<std::unique_ptr<Job>> Job::start(const QString& queue, const JobSettings& settings, std::stop_token stop) {
     auto state = std::make_unique<State>(queue, std::move(stop));
-    if (!state->connection.connect())
+    state->direct = isPrinterUri(queue);
+    if (!state->direct && !state->connection.connect())
         return state->failure(state->connection.connectError());
-    Result<DestPtr> dest = lookUp(state->connection, queue);
+    Result<DestPtr> dest = state->direct ? connectToPrinter(state->connection, queue) : lookUp(state->connection, queue);
     if (!dest)
         return state->failure(dest.failure().message);
     state->dest = std::move(*dest);
@@ -476,7 +599,9 @@ Result<std::unique_ptr<Job>> Job::start(const QString& queue, const JobSettings&
         return state->callFailure();
 
     Options options;
-    buildOptions(state->http(), state->dest.get(), state->info.get(), settings, options);
+    state->connection.arm();
+    if (Status usable = buildOptions(state->http(), state->dest.get(), state->info.get(), settings, options); !usable)
+        return state->failure(usable.message());
     const QByteArray title = settings.jobName.toUtf8();
     state->connection.arm();
     if (isFailure(cupsCreateDestJob(state->http(), state->dest.get(), state->info.get(), &state->jobId,
@@ -523,7 +648,7 @@ void Job::cancel() noexcept {
     // The job may have been cancelled because the connection is stuck: the cancel gets a short
     // wait of its own, on a connection of its own.
     Connection connection(std::min(kCancelBudget, callBudget()), {});
-    if (!connection.connect())
+    if (!(d->direct ? connection.connectPrinter(d->dest.get()) : connection.connect()))
         return;
     connection.arm();
     cupsCancelDestJob(connection.http(), d->dest.get(), d->jobId);

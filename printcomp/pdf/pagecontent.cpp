@@ -1,21 +1,17 @@
 #include "pdf/pagecontent.h"
 
+#include "layout/drawing.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace zendrik {
 
 namespace {
-constexpr qreal kRuleWidth = 0.5;
-constexpr qreal kBorderWidth = 0.75;
 // Device units a glyph may stand off the place its font's widths give before the PDF says so: one,
 // so that the rounding of widths to thousandths of an em and of places to device units alone
 // never asks for a correction.
 constexpr qreal kPositionTolerance = 1.0;
-// Stroke width of glyphs made bold, in ems.
-constexpr qreal kSyntheticBoldStroke = 1.0 / 24;
-// The slant of italics made up from an upright face, as FreeType (and so Qt) slants them.
-constexpr qreal kSyntheticSlant = 0x366A / 65536.0;
 constexpr qreal kUnitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
 
 bool onlySpaces(QStringView text) {
@@ -96,7 +92,7 @@ const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight,
     pdf::appendReals(out_, {1 / u, 0, 0, -1 / u, 0, pageHeight});
     out_.append(" cm\n");
     if (!page.rules.isEmpty()) {
-        pdf::appendReal(out_, kRuleWidth * u);
+        pdf::appendReal(out_, drawing::kRuleWidth * u);
         out_.append(" w 2 J\n");
         for (const QLineF& rule : page.rules) {
             pdf::appendReals(out_, {rule.x1() * u, rule.y1() * u});
@@ -107,7 +103,7 @@ const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight,
     }
     if (!page.border.isNull()) {
         const QRectF& b = page.border;
-        pdf::appendReal(out_, kBorderWidth * u);
+        pdf::appendReal(out_, drawing::kBorderWidth * u);
         out_.append(" w 0 j\n");
         pdf::appendReals(out_, {b.x() * u, b.y() * u, b.width() * u, b.height() * u});
         out_.append(" re S\n");
@@ -222,9 +218,9 @@ void PageContentWriter::selectFont(PdfFont& font, qreal size) {
     out_.append(" Tf\n");
     const bool wasBold = currentFont_ && currentFont_->face().syntheticBold();
     if (font.face().syntheticBold()) {
-        // Filled and stroked, as much wider as Qt's emboldening makes glyphs on screen.
+        // Filled and stroked.
         out_.append("2 Tr ");
-        pdf::appendReal(out_, size * kSyntheticBoldStroke);
+        pdf::appendReal(out_, size * drawing::kSyntheticBoldStroke);
         out_.append(" w\n");
     } else if (wasBold) {
         out_.append("0 Tr\n");
@@ -240,7 +236,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     const qreal size = glyphs.size * kUnitsPerPoint;
     const bool underline = underline_[size_t(run.role)];
     const bool bitmaps = face.kind() == FontFace::Kind::Bitmaps;
-    const qreal slant = face.syntheticItalic() ? kSyntheticSlant : 0;
+    const qreal slant = face.syntheticItalic() ? drawing::kSyntheticSlant : 0;
     const qreal unitsPerWidth = size / 1000;
     const qsizetype count = glyphs.glyphs.size();
     const PositionedGlyph* all = glyphs.glyphs.constData();
@@ -364,16 +360,8 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     }
     show.end();
     if (underline && any) {
-        const qreal scale = size / face.unitsPerEm();
-        // The font gives the line's top; its middle is where FreeType, and so Qt, draws it.
-        qreal thickness = face.underlineThickness() * scale;
-        qreal position = face.underlineTop() * scale + thickness / 2;
-        if (thickness <= 0) {
-            position = size / 10;
-            thickness = size / 20;
-        }
-        underlines_.push_back(Underline{QPointF(left, origin.y() + std::max<qreal>(1, position)), right - left,
-                                        std::max<qreal>(1, thickness)});
+        const drawing::Underline line = drawing::underline(face, size);
+        underlines_.push_back(Underline{QPointF(left, origin.y() + line.position), right - left, line.thickness});
     }
 }
 

@@ -1,14 +1,8 @@
 #include "pdf/pdfdocument.h"
 
-#include <cmath>
-
 namespace zendrik {
 
 namespace {
-// Whole points, as PDF readers name the standard sizes (595 x 842 for A4).
-QSizeF wholePoints(const QSizeF& size) {
-    return QSizeF(std::round(size.width()), std::round(size.height()));
-}
 std::array<bool, kFontRoles> underlined(const std::array<FontSpec, kFontRoles>& fonts) {
     std::array<bool, kFontRoles> result{};
     for (size_t i = 0; i < fonts.size(); ++i)
@@ -18,7 +12,7 @@ std::array<bool, kFontRoles> underlined(const std::array<FontSpec, kFontRoles>& 
 } // namespace
 
 PdfDocumentWriter::PdfDocumentWriter(QIODevice* device, const DocumentDescription& document)
-    : pdf_(device), paper_(wholePoints(document.paper)), pageNumberRun_(document.pageNumberRun), fonts_(pdf_),
+    : pdf_(device), paper_(sheetSize(document.paper)), pageNumberRun_(document.pageNumberRun), fonts_(pdf_),
       content_(fonts_, underlined(document.fonts)) {
     pdf_.start(document.title, QStringLiteral("Orvanel Zendrik"), document.created);
 }

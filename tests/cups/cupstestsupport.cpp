@@ -81,10 +81,13 @@ QString Server::keptDocument(int jobId) const {
     return QStringLiteral("%1/spool/d%2-001").arg(dir).arg(jobId, 5, 10, QLatin1Char('0'));
 }
 
-QMap<QString, QString> Server::jobAttributes(int jobId) const {
-    const Run r = run(QStringLiteral("ipptool"),
-                      {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("job-id=%1").arg(jobId),
-                       QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-job.test")});
+namespace {
+
+// Every attribute of a job as the scheduler or printer at `uri` holds it.
+QMap<QString, QString> jobAttributesAt(const QString& uri, int jobId) {
+    const Run r =
+        run(QStringLiteral("ipptool"), {QStringLiteral("-tv"), QStringLiteral("-d"),
+                                        QStringLiteral("job-id=%1").arg(jobId), uri, ipptoolFile("get-job.test")});
     if (r.exitCode != 0)
         return {};
     const auto groups = ipptoolGroups(r.out);
@@ -95,15 +98,16 @@ QMap<QString, QString> Server::jobAttributes(int jobId) const {
     return all;
 }
 
-QList<int> Server::jobsNamed(const QString& jobName, bool* ok) const {
-    // The scheduler answers at most 500 jobs at a time: page through them all.
+// The ids of the jobs named `jobName` at `uri`. The scheduler answers at most 500 jobs at a time:
+// page through them all.
+QList<int> jobsNamedAt(const QString& uri, const QString& jobName, bool* ok) {
     constexpr int kPage = 500;
     QList<int> ids;
     *ok = true;
     for (int first = 1;; first += kPage) {
-        const Run r = run(QStringLiteral("ipptool"),
-                          {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("first=%1").arg(first),
-                           QStringLiteral("ipp://localhost:%1/").arg(port), ipptoolFile("get-jobs.test")});
+        const Run r =
+            run(QStringLiteral("ipptool"), {QStringLiteral("-tv"), QStringLiteral("-d"),
+                                            QStringLiteral("first=%1").arg(first), uri, ipptoolFile("get-jobs.test")});
         if (r.exitCode != 0) {
             *ok = false;
             return ids;
@@ -119,6 +123,35 @@ QList<int> Server::jobsNamed(const QString& jobName, bool* ok) const {
         if (listed < kPage)
             return ids;
     }
+}
+
+} // namespace
+
+QMap<QString, QString> Server::jobAttributes(int jobId) const {
+    return jobAttributesAt(QStringLiteral("ipp://localhost:%1/").arg(port), jobId);
+}
+
+QList<int> Server::jobsNamed(const QString& jobName, bool* ok) const {
+    return jobsNamedAt(QStringLiteral("ipp://localhost:%1/").arg(port), jobName, ok);
+}
+
+QString Server::ippEverywhereUri() const {
+    return readText(dir + QStringLiteral("/ipp-everywhere-uri"));
+}
+
+QMap<QString, QString> Server::printerJobAttributes(int printerJobId) const {
+    return jobAttributesAt(ippEverywhereUri(), printerJobId);
+}
+
+QList<int> Server::printerJobsNamed(const QString& jobName, bool* ok) const {
+    return jobsNamedAt(ippEverywhereUri(), jobName, ok);
+}
+
+QString Server::printerKeptDocument(int printerJobId) const {
+    // ippeveprinter -k keeps "ID-NAME.pdf".
+    const QDir spool(dir + QStringLiteral("/ipp/spool"));
+    const QStringList kept = spool.entryList({QStringLiteral("%1-*.pdf").arg(printerJobId)}, QDir::Files);
+    return kept.size() == 1 ? spool.filePath(kept.first()) : QString();
 }
 
 PrivateServer::PrivateServer(const QString& dir) {
@@ -163,7 +196,8 @@ FakeServer::FakeServer(Kind kind, const QString& socket) {
     ::listen(listener_, 16);
     if (kind == Kind::Silent)
         return;
-    ::pipe2(stop_, O_CLOEXEC);
+    if (::pipe2(stop_, O_CLOEXEC) != 0)
+        qFatal("pipe2: %s", std::strerror(errno));
     thread_ = std::thread([this, kind] { serve(kind); });
 }
 

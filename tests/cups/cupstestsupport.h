@@ -30,6 +30,14 @@ struct Server {
     // The ids of the jobs named `jobName` among all the spooler holds (other tests print on the
     // same scheduler at the same time), read with ipptool. *ok false: ipptool failed.
     QList<int> jobsNamed(const QString& jobName, bool* ok) const;
+
+    // The simulated IPP Everywhere printer (cups-test-server start DIR --ipp-everywhere): its URI,
+    // empty when none runs; the same two questions asked of the printer itself; and the document
+    // it kept for one of its jobs (empty when none).
+    QString ippEverywhereUri() const;
+    QMap<QString, QString> printerJobAttributes(int printerJobId) const;
+    QList<int> printerJobsNamed(const QString& jobName, bool* ok) const;
+    QString printerKeptDocument(int printerJobId) const;
 };
 
 // A scheduler of the test's own, for tests that kill it.

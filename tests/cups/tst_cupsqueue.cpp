@@ -3,6 +3,8 @@
 #include "cupstestsupport.h"
 #include "output/cupsqueue.h"
 
+#include <zendrik/papers.h>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
@@ -81,6 +83,9 @@ private slots:
     void namesReachCupsUnchanged();
     void stoppedQueueHoldsJob();
 
+    void printsOnIppEverywhere_data();
+    void printsOnIppEverywhere();
+
     void refusedJobs_data();
     void refusedJobs();
     void serverUnreachable();
@@ -91,6 +96,8 @@ private slots:
 
 private:
     QString makePdf(int pages, const QString& marker);
+    // "@ipp" stands for the simulated IPP Everywhere printer's URI; skips when it does not run.
+    QString printerOrSkip(const QString& printer) const;
 
     Server server_;
     QTemporaryDir tmp_;
@@ -113,6 +120,13 @@ QString TestCupsQueue::makePdf(int pages, const QString& marker) {
     if (!cupstest::writePdf(path, pages, marker))
         return {};
     return path;
+}
+
+QString TestCupsQueue::printerOrSkip(const QString& printer) const {
+    const bool needsIpp = printer == QLatin1String("@ipp") || printer == QLatin1String("everywhere");
+    if (needsIpp && server_.ippEverywhereUri().isEmpty())
+        return {};
+    return printer == QLatin1String("@ipp") ? server_.ippEverywhereUri() : printer;
 }
 
 void TestCupsQueue::listsDestinationsInCupsOrder() {
@@ -182,7 +196,7 @@ void TestCupsQueue::listingPausedScheduler() {
 
     // Once it answers again, so does the listing.
     cupstest::runWithServer(paused.server().socket, [&] { dests = listDestinations(); });
-    QCOMPARE(dests.size(), 4);
+    QCOMPARE(dests.size(), 5);
 }
 
 void TestCupsQueue::submitsJobSettings_data() {
@@ -192,6 +206,7 @@ void TestCupsQueue::submitsJobSettings_data() {
     QTest::addColumn<QString>("source"); // "" = left out
     QTest::addColumn<QString>("quality");
     QTest::addColumn<QString>("resolution");
+    QTest::addColumn<QString>("queue");
 
     auto s = [](int paper, int orient, int bin, int quality, int copies) {
         JobSettings j;
@@ -207,67 +222,81 @@ void TestCupsQueue::submitsJobSettings_data() {
                               << "portrait"
                               << "auto"
                               << "normal"
-                              << "600dpi";
+                              << "600dpi"
+                              << "accepting";
     QTest::newRow("letter landscape upper high") << s(1, 2, 1, 4, 3) << "na_letter_8.5x11in"
                                                  << "landscape"
                                                  << "top"
                                                  << "high"
-                                                 << "1200dpi";
+                                                 << "1200dpi"
+                                                 << "accepting";
     QTest::newRow("draft lower") << s(5, 1, 2, 1, 2) << "na_legal_8.5x14in"
                                  << "portrait"
                                  << "bottom"
                                  << "draft"
-                                 << "300dpi";
+                                 << "300dpi"
+                                 << "accepting";
     QTest::newRow("low manual") << s(11, 2, 4, 2, 1) << "iso_a5_148x210mm"
                                 << "landscape"
                                 << "manual"
                                 << "draft"
-                                << "300dpi";
+                                << "300dpi"
+                                << "accepting";
     QTest::newRow("cassette is the main tray") << s(27, 1, 12, 3, 1) << "iso_dl_110x220mm"
                                                << "portrait"
                                                << "main"
                                                << "normal"
-                                               << "600dpi";
+                                               << "600dpi"
+                                               << "accepting";
     QTest::newRow("envelope bin") << s(20, 1, 5, 3, 1) << "na_number-10_4.125x9.5in"
                                   << "portrait"
                                   << "envelope"
                                   << "normal"
-                                  << "600dpi";
-    QTest::newRow("tractor not offered") << s(8, 1, 8, 3, 1) << "iso_a3_297x420mm"
-                                         << "portrait"
-                                         << ""
-                                         << "normal"
-                                         << "600dpi";
-    QTest::newRow("middle not offered") << s(12, 1, 3, 3, 1) << "iso_b4_250x353mm"
-                                        << "portrait"
-                                        << ""
-                                        << "normal"
-                                        << "600dpi";
+                                  << "600dpi"
+                                  << "accepting";
+    // A printer without trays is left to choose; one that has trays refuses a missing one (refusedJobs).
+    QTest::newRow("tractor, no trays") << s(8, 1, 8, 3, 1) << "iso_a3_297x420mm"
+                                       << "portrait"
+                                       << ""
+                                       << "normal"
+                                       << "600dpi"
+                                       << "no-trays";
+    QTest::newRow("middle, no trays, custom size") << s(12, 1, 3, 3, 1) << "iso_b4_250x353mm"
+                                                   << "portrait"
+                                                   << ""
+                                                   << "normal"
+                                                   << "600dpi"
+                                                   << "no-trays";
     QTest::newRow("EnvC3 at 28") << s(28, 1, 7, 3, 1) << "iso_c3_324x458mm"
                                  << "portrait"
                                  << "auto"
                                  << "normal"
-                                 << "600dpi";
+                                 << "600dpi"
+                                 << "accepting";
     QTest::newRow("EnvC4 at 29") << s(29, 1, 7, 3, 1) << "iso_c4_229x324mm"
                                  << "portrait"
                                  << "auto"
                                  << "normal"
-                                 << "600dpi";
+                                 << "600dpi"
+                                 << "accepting";
     QTest::newRow("EnvC5 at 30") << s(30, 1, 7, 3, 1) << "iso_c5_162x229mm"
                                  << "portrait"
                                  << "auto"
                                  << "normal"
-                                 << "600dpi";
+                                 << "600dpi"
+                                 << "accepting";
     QTest::newRow("EnvB6") << s(35, 1, 7, 3, 1) << "iso_b6_125x176mm"
                            << "portrait"
                            << "auto"
                            << "normal"
-                           << "600dpi";
+                           << "600dpi"
+                           << "accepting";
     QTest::newRow("FanfoldLglGerman") << s(41, 2, 7, 3, 10) << "na_foolscap_8.5x13in"
                                       << "landscape"
                                       << "auto"
                                       << "normal"
-                                      << "600dpi";
+                                      << "600dpi"
+                                      << "accepting";
 }
 
 void TestCupsQueue::submitsJobSettings() {
@@ -277,12 +306,13 @@ void TestCupsQueue::submitsJobSettings() {
     QFETCH(QString, source);
     QFETCH(QString, quality);
     QFETCH(QString, resolution);
+    QFETCH(QString, queue);
 
     const QString marker = QStringLiteral("Zendrik%1").arg(pdfCount_ + 1);
     const QString pdf = makePdf(3, marker);
     QVERIFY(!pdf.isEmpty());
 
-    const SubmitResult r = submitPdf(QStringLiteral("accepting"), pdf, settings);
+    const SubmitResult r = submitPdf(queue, pdf, settings);
     QVERIFY2(r.ok, qPrintable(r.error));
     QVERIFY(r.error.isEmpty());
     QVERIFY(r.jobId > 0);
@@ -308,7 +338,7 @@ void TestCupsQueue::submitsJobSettings() {
     QCOMPARE(job.value(QStringLiteral("print-quality")), quality);
     QCOMPARE(job.value(QStringLiteral("printer-resolution")), resolution);
     QCOMPARE(job.value(QStringLiteral("document-format")), QStringLiteral("application/pdf"));
-    QVERIFY(job.value(QStringLiteral("job-printer-uri")).endsWith(QStringLiteral("/printers/accepting")));
+    QVERIFY(job.value(QStringLiteral("job-printer-uri")).endsWith(QStringLiteral("/printers/") + queue));
 }
 
 void TestCupsQueue::namesReachCupsUnchanged() {
@@ -345,33 +375,143 @@ void TestCupsQueue::stoppedQueueHoldsJob() {
     QCOMPARE(cupstest::readPdf(server_.keptDocument(r.jobId)).pages, 2);
 }
 
+// What the printer receives, read back from the printer itself: directly by its URI, and through
+// a queue made with lpadmin -m everywhere (whose filters turn the pages themselves, so that the
+// orientation does not reach the printer, and which sends the paper as its size).
+void TestCupsQueue::printsOnIppEverywhere_data() {
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<JobSettings>("settings");
+    QTest::addColumn<QString>("source"); // at the printer; "" = not sent
+    QTest::addColumn<QString>("quality");
+
+    auto s = [](int paper, int orient, int bin, int quality, int copies) {
+        JobSettings j;
+        j.paperSize = paper;
+        j.orientation = orient;
+        j.paperBin = bin;
+        j.printQuality = quality;
+        j.copies = copies;
+        return j;
+    };
+    QTest::newRow("by URI: A4 landscape high, 2 copies") << "@ipp" << s(9, 2, 7, 4, 2) << "auto"
+                                                         << "high";
+    QTest::newRow("by URI: Letter manual draft") << "@ipp" << s(1, 1, 4, 1, 1) << "manual"
+                                                 << "draft";
+    QTest::newRow("by URI: Env10 from the cassette, 3 copies") << "@ipp" << s(20, 1, 12, 3, 3) << "main"
+                                                               << "normal";
+    QTest::newRow("queue: A4 high, 2 copies") << "everywhere" << s(9, 1, 7, 4, 2) << ""
+                                              << "high";
+    QTest::newRow("queue: Legal landscape draft") << "everywhere" << s(5, 2, 7, 2, 1) << ""
+                                                  << "draft";
+}
+
+void TestCupsQueue::printsOnIppEverywhere() {
+    QFETCH(QString, printer);
+    QFETCH(JobSettings, settings);
+    QFETCH(QString, source);
+    QFETCH(QString, quality);
+    const QString target = printerOrSkip(printer);
+    if (target.isEmpty())
+        QSKIP("no IPP Everywhere printer (cups-test-server --ipp-everywhere)");
+    const bool direct = target != printer;
+
+    settings.jobName = QStringLiteral("everywhere %1 %2").arg(QTest::currentDataTag()).arg(pdfCount_);
+    const QString pdf = makePdf(3, QStringLiteral("Everywhere"));
+    const SubmitResult r = submitPdf(target, pdf, settings);
+    QVERIFY2(r.ok, qPrintable(r.error));
+
+    // Through a queue the scheduler passes the job on by itself.
+    int printerJob = r.jobId;
+    if (!direct) {
+        bool listed = false;
+        QTRY_VERIFY_WITH_TIMEOUT((printerJob = server_.printerJobsNamed(settings.jobName, &listed).value(0)) > 0,
+                                 30000);
+    }
+    QMap<QString, QString> job;
+    QTRY_COMPARE_WITH_TIMEOUT((job = server_.printerJobAttributes(printerJob)).value(QStringLiteral("job-state")),
+                              QStringLiteral("completed"), 30000);
+
+    // Without the attribute the printer makes one copy.
+    QCOMPARE(job.value(QStringLiteral("copies"), QStringLiteral("1")), QString::number(settings.copies));
+    QCOMPARE(job.value(QStringLiteral("print-quality")), quality);
+    const auto paper = zendrik::paperForCode(settings.paperSize);
+    if (direct) {
+        QCOMPARE(job.value(QStringLiteral("media")), QLatin1String(paper->pwgMedia));
+        QCOMPARE(job.value(QStringLiteral("media-source")), source);
+        QCOMPARE(job.value(QStringLiteral("orientation-requested")),
+                 settings.orientation == 2 ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+    } else {
+        const QSizeF hundredthsMm = paper->size() * 2540.0 / 72.0;
+        const QString size = QStringLiteral("x-dimension=%1 y-dimension=%2")
+                                 .arg(qRound(hundredthsMm.width()))
+                                 .arg(qRound(hundredthsMm.height()));
+        QVERIFY2(job.value(QStringLiteral("media-col")).contains(size),
+                 qPrintable(job.value(QStringLiteral("media-col"))));
+    }
+
+    const QString kept = server_.printerKeptDocument(printerJob);
+    QVERIFY2(!kept.isEmpty(), "the printer kept no document");
+    QCOMPARE(cupstest::readPdf(kept).pages, 3);
+    if (direct) {
+        QFile sent(pdf), received(kept);
+        QVERIFY(sent.open(QIODevice::ReadOnly) && received.open(QIODevice::ReadOnly));
+        QVERIFY(sent.readAll() == received.readAll());
+    }
+}
+
 void TestCupsQueue::refusedJobs_data() {
     QTest::addColumn<QString>("queue");
     QTest::addColumn<bool>("pdfExists");
+    QTest::addColumn<int>("paperSize");
+    QTest::addColumn<int>("paperBin");
     QTest::addColumn<QString>("errorPart");
 
-    QTest::newRow("rejecting queue") << "rejecting" << true << "not accepting jobs";
-    QTest::newRow("unknown queue") << "no-such-queue" << true << "does not exist";
-    QTest::newRow("queue name with a space") << "accepting x" << true << "does not exist";
-    QTest::newRow("missing document") << "accepting" << false << "missing.pdf";
+    QTest::newRow("rejecting queue") << "rejecting" << true << 9 << 7 << "not accepting jobs";
+    QTest::newRow("unknown queue") << "no-such-queue" << true << 9 << 7 << "does not exist";
+    QTest::newRow("queue name with a space") << "accepting x" << true << 9 << 7 << "does not exist";
+    QTest::newRow("missing document") << "accepting" << false << 9 << 7 << "missing.pdf";
+    // Never printed on other paper or from another tray than asked for.
+    QTest::newRow("tray the queue lacks")
+        << "accepting" << true << 9 << 8
+        << "has no paper source Tractor (media-source tractor); it offers auto, top, bottom, manual, envelope, main";
+    QTest::newRow("paper the printer lacks")
+        << "@ipp" << true << 11 << 7
+        << "has no paper A5 (media iso_a5_148x210mm); it offers Letter (na_letter_8.5x11in), Legal "
+           "(na_legal_8.5x14in), A4 (iso_a4_210x297mm), Env10 (na_number-10_4.125x9.5in), EnvDL (iso_dl_110x220mm)";
+    QTest::newRow("tray the printer lacks")
+        << "@ipp" << true << 9 << 1 << "has no paper source Upper (media-source top); it offers auto, main, manual";
+    QTest::newRow("paper the everywhere queue lacks") << "everywhere" << true << 12 << 7 << "has no paper B4";
+    QTest::newRow("no printer at the URI")
+        << "ipp://127.0.0.1:1/ipp/print" << true << 9 << 7 << "Unable to connect to the printer";
 }
 
 void TestCupsQueue::refusedJobs() {
     QFETCH(QString, queue);
     QFETCH(bool, pdfExists);
+    QFETCH(int, paperSize);
+    QFETCH(int, paperBin);
     QFETCH(QString, errorPart);
+    const QString target = printerOrSkip(queue);
+    if (target.isEmpty())
+        QSKIP("no IPP Everywhere printer (cups-test-server --ipp-everywhere)");
 
     const QString pdf =
         pdfExists ? makePdf(1, QStringLiteral("Refused")) : tmp_.filePath(QStringLiteral("missing.pdf"));
     JobSettings s;
     s.jobName = QStringLiteral("refused %1").arg(QTest::currentDataTag());
-    const SubmitResult r = submitPdf(queue, pdf, s);
+    s.paperSize = paperSize;
+    s.paperBin = paperBin;
+    const SubmitResult r = submitPdf(target, pdf, s);
     QVERIFY(!r.ok);
     QVERIFY2(r.error.contains(errorPart), qPrintable(r.error));
     QCOMPARE(r.jobId, 0);
     bool listed = false;
     QCOMPARE(server_.jobsNamed(s.jobName, &listed), QList<int>{});
     QVERIFY(listed);
+    if (target != queue) {
+        QCOMPARE(server_.printerJobsNamed(s.jobName, &listed), QList<int>{});
+        QVERIFY(listed);
+    }
 }
 
 void TestCupsQueue::serverUnreachable() {

@@ -1,5 +1,6 @@
 #include "layoutchecks.h"
 
+#include "layout/pagecount.h"
 #include "layout/parallellines.h"
 
 #include <array>
@@ -83,6 +84,27 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
     }
     if (index != laid.pages.size()) {
         laid.error = QStringLiteral("one thread gives %1 pages, three %2").arg(index).arg(laid.pages.size());
+        return laid;
+    }
+    // The preview counts pages on several threads from the number of body lines alone: it must
+    // agree with laying them out, line for line.
+    LayoutSpec uncounted = spec;
+    uncounted.pageCountPending = false;
+    StringBodySource counting(body);
+    const Result<PageCount> counted = countPages(uncounted, counting, metrics, 3);
+    qint64 bodyLines = 0;
+    for (const Page& p : laid.pages)
+        bodyLines += p.bodyLines;
+    if (!counted) {
+        laid.error = QStringLiteral("counting failed: %1").arg(counted.failure().message);
+        return laid;
+    }
+    if (counted.value().pages != laid.pages.size() || counted.value().lines != bodyLines) {
+        laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines")
+                         .arg(laid.pages.size())
+                         .arg(bodyLines)
+                         .arg(counted.value().pages)
+                         .arg(counted.value().lines);
         return laid;
     }
     if (spec.pageNumbers) {

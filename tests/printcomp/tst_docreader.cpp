@@ -71,6 +71,8 @@ private slots:
     void marks();
     void lenientUtf8_data();
     void lenientUtf8();
+    void readingResumesAtAPosition_data();
+    void readingResumesAtAPosition();
 
 private:
     QString write(const QByteArray& bytes);
@@ -358,6 +360,76 @@ void TestDocReader::lenientUtf8() {
     QString out;
     QCOMPARE(decodeUtf8Lenient(bytes.constData(), bytes.size(), true, out), bytes.size());
     QCOMPARE(out, text);
+}
+
+void TestDocReader::readingResumesAtAPosition_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("marks");
+    // Paragraphs longer than a piece, line breaks of every kind (a CR LF split by a 64 KiB block
+    // boundary among them) and multi-byte characters (one split so too), over several blocks.
+    QByteArray text;
+    for (int i = 0; i < 3000; ++i)
+        text += "Grüße " + QByteArray::number(i) + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\r" : "\n");
+    text += QByteArray(70000, 'x') + "\r\n\r\n" + QByteArray(40000, 'y');
+    QByteArray split = text;
+    split.insert(65535, "\r\n");
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const QChar c : QString::fromUtf8(text.left(80000)))
+        utf16 += QByteArray(1, char(c.unicode() & 0xFF)) + QByteArray(1, char(c.unicode() >> 8));
+    QByteArray straddling;
+    while (straddling.size() < 65000)
+        straddling += "abcdefgh\n";
+    straddling += QByteArray(65535 - straddling.size(), 'x') + "€\n" + text;
+    QTest::newRow("utf-8") << text << false;
+    QTest::newRow("utf-8, a character across blocks") << straddling << false;
+    QTest::newRow("utf-8, CR LF across blocks") << split << false;
+    QTest::newRow("utf-8 after marks") << QByteArray("@title T\r\n@header H\r\n") + text << true;
+    QTest::newRow("utf-16") << utf16 << false;
+}
+
+void TestDocReader::readingResumesAtAPosition() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, marks);
+    const QString path = write(bytes);
+    const auto open = [&](DocumentReader& reader) { return reader.open(path) && (!marks || reader.readMarks()); };
+    DocumentReader first;
+    QVERIFY(open(first));
+    QList<BodySource::Position> positions;
+    QStringList pieces;
+    QString piece;
+    bool ends = true;
+    for (;;) {
+        const BodySource::Position at = first.position();
+        if (!first.next(piece, ends))
+            break;
+        positions << at;
+        pieces << piece + (ends ? QStringLiteral("|") : QString());
+    }
+    QVERIFY(pieces.size() > 3000);
+    // The first pieces, the last, and the first read on from each restart point.
+    QList<qsizetype> starts{0, 1, pieces.size() - 1};
+    for (qsizetype i = 1; i < positions.size(); ++i) {
+        if (positions[i].restartOffset != positions[i - 1].restartOffset)
+            starts << i;
+    }
+    QVERIFY(starts.size() > 4);
+    for (const qsizetype from : starts) {
+        DocumentReader again;
+        QVERIFY(open(again));
+        QVERIFY(again.skipTo(positions[from]));
+        QStringList rest;
+        while (again.next(piece, ends))
+            rest << piece + (ends ? QStringLiteral("|") : QString());
+        QCOMPARE(rest, pieces.mid(from));
+        QVERIFY(!again.skipTo(positions[from]));
+    }
+    StringBodySource memory(QStringLiteral("one\r\ntwo\rthree"));
+    QVERIFY(memory.next(piece, ends));
+    const BodySource::Position second = memory.position();
+    StringBodySource skipped(QStringLiteral("one\r\ntwo\rthree"));
+    QVERIFY(skipped.skipTo(second));
+    QVERIFY(skipped.next(piece, ends));
+    QCOMPARE(piece, QStringLiteral("two"));
 }
 
 QTEST_GUILESS_MAIN(TestDocReader)

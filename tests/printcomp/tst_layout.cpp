@@ -1,6 +1,7 @@
 // The layout engine on its pages, without painting.
 
 #include "layout/layout.h"
+#include "layout/pagecount.h"
 #include "layout/shaping.h"
 
 #include <zendrik/papers.h>
@@ -110,6 +111,7 @@ private slots:
     void rightToLeftLinesAreRightAligned();
     void mixedLinesOfALeftToRightParagraphStartAtTheLeft();
     void complexScriptsKeepEveryCharacter();
+    void layoutResumesAtAPageStart();
     void plainTextShapesAsHarfBuzzShapesEachWord_data();
     void plainTextShapesAsHarfBuzzShapesEachWord();
 
@@ -386,7 +388,7 @@ void TestLayout::fontsTheEngineCannotMeasureAreRefused_data() {
     QTest::newRow("title at 1638 pt") << 10.0 << 1638.0 << "cannot be measured";
 }
 
-// Layout may not start with such fonts.
+// Neither counting nor layout may start with such fonts.
 void TestLayout::fontsTheEngineCannotMeasureAreRefused() {
     QFETCH(double, body);
     QFETCH(double, title);
@@ -400,6 +402,10 @@ void TestLayout::fontsTheEngineCannotMeasureAreRefused() {
     const Laid r = layOut(spec, sampleText(3), metrics);
     QVERIFY(r.pages.isEmpty());
     QVERIFY2(r.error.contains(says), qPrintable(r.error));
+    StringBodySource source(sampleText(3));
+    const Result<PageCount> count = countPages(spec, source, metrics, 2, {});
+    QVERIFY(!count);
+    QCOMPARE(count.failure().code, ErrorCode::NoRoomForBody);
 }
 
 void TestLayout::rightToLeftLinesAreRightAligned() {
@@ -444,6 +450,59 @@ void TestLayout::complexScriptsKeepEveryCharacter() {
     joined.remove(u' ');
     expected.remove(u' ');
     QCOMPARE(joined, expected);
+}
+
+// Any page laid out again from where it started equals the page laid out in order, and so do the
+// pages after it.
+void TestLayout::layoutResumesAtAPageStart() {
+    // Short paragraphs, then one of several pieces (its lines held back between them), then more.
+    QStringList long_;
+    for (int i = 0; i < 12000; ++i)
+        long_ << QStringLiteral("w%1").arg(QString(i % 9 + 1, u'a'));
+    const QString text =
+        sampleText(30) + QStringLiteral("\r\n") + long_.join(u' ') + QStringLiteral("\r") + sampleText(10);
+    LayoutSpec spec = a4Spec();
+    spec.title = QStringLiteral("Title");
+    spec.pageNumbers = true;
+    const auto describe = [](const Page& page) {
+        QStringList runs;
+        for (const TextRun& run : page.runs) {
+            QString glyphs;
+            for (const GlyphRun& g : run.glyphs) {
+                for (const PositionedGlyph& p : g.glyphs)
+                    glyphs += QStringLiteral(" %1@%2").arg(p.id).arg(p.x);
+            }
+            runs << QStringLiteral("%1 %2,%3:%4").arg(run.text).arg(run.origin.x()).arg(run.origin.y()).arg(glyphs);
+        }
+        return runs;
+    };
+    LayoutEngine engine(spec, metrics_);
+    StringBodySource source(text);
+    QList<QStringList> pages;
+    QList<PageStart> starts;
+    Page page;
+    for (;;) {
+        const PageStart start = engine.nextPageStart(source);
+        if (!engine.nextPage(source, page))
+            break;
+        QCOMPARE(start.page, page.number);
+        starts << start;
+        pages << describe(page);
+    }
+    QVERIFY(pages.size() > 10);
+    QVERIFY(std::any_of(starts.begin(), starts.end(), [](const PageStart& s) { return !s.held.isEmpty(); }));
+    QVERIFY(std::any_of(starts.begin(), starts.end(), [](const PageStart& s) { return s.linesBefore > 0; }));
+    for (const PageStart& start : starts) {
+        LayoutEngine again(spec, metrics_);
+        StringBodySource body(text);
+        QVERIFY(body.skipTo(start.piece));
+        QVERIFY(again.resume(start, body));
+        for (int n = start.page; n <= std::min<int>(start.page + 1, pages.size()); ++n) {
+            QVERIFY(again.nextPage(body, page));
+            QCOMPARE(page.number, n);
+            QCOMPARE(describe(page), pages[n - 1]);
+        }
+    }
 }
 
 // Text no layout lookup acts on is shaped from the font's tables and a kerning table filled as

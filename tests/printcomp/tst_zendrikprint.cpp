@@ -3,9 +3,11 @@
 
 #include "pdftools.h"
 #include <zendrik/members.h>
+#include <zendrik/zendrik.h>
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -105,6 +107,7 @@ private slots:
     void eachFileIsADocument();
     void failures_data();
     void failures();
+    void writesThePagesAsPictures();
     void listsPrintersWithTheDefaultMarked();
     void progressOnATerminal();
     void controlCharactersAreShownEscapedOnATerminal();
@@ -270,6 +273,14 @@ void TestZendrikPrint::failures_data() {
     QTest::newRow("one PDF for two documents") << QStringList{"-o", "x.pdf", "a.txt", "b.txt"} << 2 << "one document";
     QTest::newRow("missing file") << QStringList{"--set", "DocFile=/nonexistent/doc.txt", "--pdf", "x.pdf"} << 1
                                   << "/nonexistent/doc.txt\": No such file or directory";
+    QTest::newRow("pictures of a missing file")
+        << QStringList{"--set", "DocFile=/nonexistent/doc.txt", "--png", "pages"} << 1 << "/nonexistent/doc.txt";
+    QTest::newRow("pages past the end") << QStringList{"--set", "DocText=x", "--png", "pages", "--pages", "1-2"} << 2
+                                        << "the document has 1 page";
+    QTest::newRow("pages backwards") << QStringList{"--png", "pages", "--pages", "3-2"} << 2 << "--pages 3-2";
+    QTest::newRow("resolution 0") << QStringList{"--png", "pages", "--dpi", "0"} << 2 << "--dpi 0";
+    QTest::newRow("pictures and a printer") << QStringList{"--png", "pages", "--pdf", "x.pdf"} << 2 << "--png";
+    QTest::newRow("pages without pictures") << QStringList{"--pages", "1"} << 2 << "--png";
 }
 
 void TestZendrikPrint::failures() {
@@ -277,13 +288,36 @@ void TestZendrikPrint::failures() {
     QFETCH(int, exitCode);
     QFETCH(QString, mentions);
     QTemporaryDir dir;
-    const qsizetype pdf = args.indexOf(QStringLiteral("--pdf"));
-    if (pdf >= 0 && !args[pdf + 1].isEmpty())
-        args[pdf + 1] = dir.filePath(args[pdf + 1]);
+    for (const char* option : {"--pdf", "--png"}) {
+        const qsizetype at = args.indexOf(QLatin1String(option));
+        if (at >= 0 && !args[at + 1].isEmpty())
+            args[at + 1] = dir.filePath(args[at + 1]);
+    }
     const Run r = zendrikPrint(args, dir.path());
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(mentions), qPrintable(r.err));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// The pages chosen, each the component's preview of it at that resolution, and nothing else.
+void TestZendrikPrint::writesThePagesAsPictures() {
+    QTemporaryDir dir;
+    const QString data = qEnvironmentVariable("ZENDRIK_DATA_DIR");
+    const QString folder = dir.filePath(QStringLiteral("pages"));
+    const Run r = zendrikPrint({"--set", "DocFile=" + data + "/Demo1.txt", "--set", "DocFileAllData=true", "--png",
+                                folder, "--pages", "2-3", "--dpi", "50"},
+                               dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"page-0002.png", "page-0003.png"}));
+    zendrik::Zendrik z;
+    z.setDocFile(data + "/Demo1.txt");
+    z.setDocFileAllData(true);
+    for (int page : {2, 3}) {
+        const QImage written(QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0'))));
+        QCOMPARE(written.size(), QSize(414, 585)); // A4 at 50 dpi, whole pixels covering it
+        QCOMPARE(written.convertToFormat(QImage::Format_RGB32), z.PreviewPage(page, 50));
+    }
+    QVERIFY(QDir(dir.path()).entryList(QStringList{"*.pdf"}, QDir::Files).isEmpty());
 }
 
 void TestZendrikPrint::listsPrintersWithTheDefaultMarked() {
@@ -397,5 +431,5 @@ void TestZendrikPrint::interruptedPrintLeavesNothing() {
     QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
-QTEST_GUILESS_MAIN(TestZendrikPrint)
+QTEST_MAIN(TestZendrikPrint)
 #include "tst_zendrikprint.moc"

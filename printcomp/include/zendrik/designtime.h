@@ -24,7 +24,7 @@ struct StoredFont {
 
 // The six keys, in their stored order: "_extentx", "_extenty" (hundredths of a millimetre),
 // "doctextfont", "docheaderfont", "docfooterfont", "doctitlefont".
-struct DesignTimeProperties {
+struct ZENDRIK_EXPORT DesignTimeProperties {
     int extentX = 926;
     int extentY = 926;
     StoredFont docTextFont;

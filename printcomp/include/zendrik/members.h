@@ -2,10 +2,11 @@
 // The member table: every member of the component with its fixed id, name, kind, value type and
 // accepted values.
 
+#include <zendrik/zendrikglobal.h>
+
 #include <QString>
 
 #include <optional>
-#include <span>
 
 namespace zendrik {
 
@@ -55,12 +56,12 @@ struct MemberInfo {
 };
 
 // All members, in the order of the contract.
-std::span<const MemberInfo> memberTable();
-std::optional<MemberInfo> memberById(quint32 id);
+ZENDRIK_EXPORT TableView<MemberInfo> memberTable();
+ZENDRIK_EXPORT std::optional<MemberInfo> memberById(quint32 id);
 // Case-sensitive lookup by name.
-std::optional<MemberInfo> memberByName(const QString& name);
+ZENDRIK_EXPORT std::optional<MemberInfo> memberByName(const QString& name);
 
 // What a member accepts, as help texts and refused values say it ("1 to 4: 1 Draft, 2 Low, ...").
-QString acceptedValues(const MemberInfo& member);
+ZENDRIK_EXPORT QString acceptedValues(const MemberInfo& member);
 
 } // namespace zendrik

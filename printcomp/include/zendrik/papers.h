@@ -2,16 +2,17 @@
 // The paper sizes and paper bins the PaperSize and PaperBin codes stand for: one table each, read
 // by the component's layout and output and by programs that offer the choice.
 
+#include <zendrik/zendrikglobal.h>
+
 #include <QSizeF>
 #include <QString>
 #include <QStringView>
 
 #include <optional>
-#include <span>
 
 namespace zendrik {
 
-struct Paper {
+struct ZENDRIK_EXPORT Paper {
     int code;             // PaperSize: the position in the paper-size list, from 1
     const char* name;     // as the list names it
     const char* pwgMedia; // the PWG media name, which also gives the sheet's size
@@ -22,11 +23,11 @@ struct Paper {
 };
 
 // Every paper in code order (codes 1 to 41).
-std::span<const Paper> paperTable();
+ZENDRIK_EXPORT TableView<Paper> paperTable();
 // The paper of a code; nullopt outside the table.
-std::optional<Paper> paperForCode(int code);
+ZENDRIK_EXPORT std::optional<Paper> paperForCode(int code);
 // Case-insensitive lookup by list name ("a4", "Letter").
-std::optional<Paper> paperByName(QStringView name);
+ZENDRIK_EXPORT std::optional<Paper> paperByName(QStringView name);
 // The default paper (A4).
 inline constexpr int kDefaultPaperCode = 9;
 
@@ -36,9 +37,9 @@ struct PaperBin {
     const char* mediaSource; // the IPP media-source keyword
 };
 
-std::span<const PaperBin> paperBinTable();
-std::optional<PaperBin> paperBinForCode(int code);
-std::optional<PaperBin> paperBinByName(QStringView name);
+ZENDRIK_EXPORT TableView<PaperBin> paperBinTable();
+ZENDRIK_EXPORT std::optional<PaperBin> paperBinForCode(int code);
+ZENDRIK_EXPORT std::optional<PaperBin> paperBinByName(QStringView name);
 inline constexpr int kDefaultPaperBinCode = 7;
 
 } // namespace zendrik
