@@ -7,10 +7,12 @@ The corpora (makecorpus.py says how each is made: real prose from Debian's docum
 drawn evenly from a dictionary, mixed scripts, and the 200-word synthetic English) are made in
 WORKDIR (default: a temporary folder). Peers in the same run: enscript + ps2pdf, paps (PostScript
 only), CUPS texttopdf and Qt's own QTextLayout + QPdfWriter (bench-qtpeer).
---large adds the memory runs of zendrik-print alone: a 1 GB file (the 10 MB corpus a hundred
-times) and one line of 50 MB without a space; they take several minutes."""
+--large adds runs of zendrik-print alone: a 1 GB file (the 10 MB prose corpus a hundred times),
+one line of 50 MB without a space, and 10 MB each of Chinese without spaces, Hebrew and Arabic,
+and Latin letters under heavy combining marks; they take several minutes."""
 import os
 import pty
+import random
 import re
 import subprocess
 import sys
@@ -61,6 +63,10 @@ def timed(cmd, first_page_pattern=None, env=None):
     return elapsed, rss, first
 
 
+def seconds(value):
+    return "%.2f" % value if value is not None else "-"
+
+
 def pdf_pages(path):
     out = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
     m = re.search(r"^Pages:\s+(\d+)", out, re.M)
@@ -77,7 +83,7 @@ def ps_pages(path):
 
 
 def large_files(work):
-    """The 1 GB file and the 50 MB line, made once in WORKDIR."""
+    """The 1 GB file, the 50 MB line and 10 MB of each input shape, made once in WORKDIR."""
     base = os.path.join(work, "corpus-prose-10.txt")
     huge = os.path.join(work, "corpus-1024.txt")
     if not os.path.exists(huge):
@@ -90,7 +96,39 @@ def large_files(work):
     if not os.path.exists(line):
         with open(line, "wb") as f:
             f.write(b"0123456789" * (5 * 1024 * 1024))
-    return [("1 GB English", huge), ("one 50 MB line", line)]
+    prose50 = os.path.join(work, "corpus-prose-50.txt")
+    if not os.path.exists(prose50):
+        with open(huge, "rb") as f, open(prose50, "wb") as out:
+            out.write(f.read(50 * 1024 * 1024))
+    files = [("50 MB real prose", prose50), ("1 GB real prose", huge), ("one 50 MB line", line)]
+    texts = os.path.join(HERE, "..", "tests", "printcomp", "texts")
+
+    def shape(name, make):
+        path = os.path.join(work, "shape-%s.txt" % name)
+        if not os.path.exists(path):
+            text = make()
+            data = b""
+            unit = text.encode("utf-8")
+            while len(data) < 10 * 1024 * 1024:
+                data += unit
+            with open(path, "wb") as f:
+                f.write(data)
+        return path
+
+    def read(name):
+        with open(os.path.join(texts, name + ".txt"), encoding="utf-8") as f:
+            return f.read()
+
+    rng = random.Random(7)
+    marks = [chr(c) for c in range(0x300, 0x330)]
+    files += [
+        ("10 MB Chinese without spaces", shape("cjk", lambda: "".join(read("chinese").split()))),
+        ("10 MB Hebrew and Arabic", shape("rtl", lambda: read("hebrew") + "\n" + read("arabic") + "\n")),
+        ("10 MB heavy combining marks", shape("marks", lambda: " ".join(
+            "".join(rng.choice("abcdefghij") + "".join(rng.choice(marks) for _ in range(rng.randint(1, 4)))
+                    for _ in range(rng.randint(2, 8))) for _ in range(20000)) + "\n")),
+    ]
+    return files
 
 
 def main():
@@ -118,7 +156,7 @@ def main():
             pages = pdf_pages(out)
             off = timed([zendrik] + common + ["--set", "PrintPageNumbers=false", "--pdf", out], FIRST_PAGE, env)
             rows.append((name, "zendrik-print", size, r[0], pages, r[1],
-                         "%.2f / %.2f" % (r[2], off[2] if off else float("nan"))))
+                         "%s / %s" % (seconds(r[2]), seconds(off[2]) if off else "-")))
         # Debian's paps (0.6.8) writes PostScript only; its PostScript draws every glyph as a path,
         # which ps2pdf takes many minutes to convert, so paps is timed to PostScript.
         out = os.path.join(work, "paps.ps")
@@ -143,16 +181,20 @@ def main():
             r = timed([qtpeer, corpus, out], FIRST_PAGE, env)
             if r:
                 rows.append((name, "Qt QTextLayout + QPdfWriter", size, r[0], pdf_pages(out), r[1],
-                             "%.2f" % r[2] if r[2] is not None else "-"))
+                             seconds(r[2])))
 
     if large:
         for name, path in large_files(work):
             size = os.path.getsize(path) / (1024.0 * 1024.0)
             out = os.path.join(work, "large.pdf")
-            r = timed([zendrik, "--set", "DocFile=" + path, "--set", "PaperSize=9", "--set", "DocTextFont.Size=10",
-                       "--pdf", out], FIRST_PAGE, env)
+            cmd = [zendrik, "--set", "DocFile=" + path, "--set", "PaperSize=9", "--set", "DocTextFont.Size=10",
+                   "--pdf", out]
+            r = timed(cmd + ["--set", "PrintPageNumbers=true"], FIRST_PAGE, env)
             if r:
-                rows.append((name, "zendrik-print", size, r[0], pdf_pages(out), r[1], "- / %.2f" % r[2]))
+                pages = pdf_pages(out)
+                off = timed(cmd, FIRST_PAGE, env) if path.endswith("prose-50.txt") else None
+                rows.append((name, "zendrik-print", size, r[0], pages, r[1],
+                             "%s / %s" % (seconds(r[2]), seconds(off[2]) if off else "-")))
                 os.remove(out)
 
     print("| Corpus | Tool | MB/s | pages/s | pages | peak RSS (MB) | first page (s), numbers on / off |")
