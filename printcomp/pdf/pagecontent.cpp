@@ -181,6 +181,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     bool any = false;
     std::vector<quint16> codes;
     std::vector<int> order;
+    std::vector<QString> trailing;
     for (qsizetype i = 0; i < count;) {
         const quint32 cluster = glyphAt(i).cluster;
         qsizetype end = i + 1;
@@ -200,11 +201,30 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         codes.clear();
         for (qsizetype k = i; k < end; ++k)
             codes.push_back(font.code(glyphs.glyphs[glyphs.rightToLeft ? count - end + (k - i) : k].id));
-        const bool exact = font.mapCluster(codes.data(), qsizetype(codes.size()), text, order);
+        const bool exact = font.mapCluster(codes.data(), qsizetype(codes.size()), text, order,
+                                           glyphs.rightToLeft ? &trailing : nullptr);
+        const bool split = glyphs.rightToLeft &&
+                           std::any_of(trailing.begin(), trailing.end(), [](const QString& t) { return !t.isEmpty(); });
         // Readers that sort glyphs by their place need the text given where the glyphs' order is
         // not the text's; they read right-to-left text backwards, each glyph's text too.
         const bool reordered = !std::is_sorted(order.begin(), order.end()) || (glyphs.rightToLeft && order.size() > 1);
-        const bool span = !exact || reordered;
+        const bool span = !exact || reordered || split;
+        // pdf.js reverses the text of each piece it gathers, and gathers a mark with the glyph
+        // before it: each character of a right-to-left cluster is a marked-content piece of its
+        // own, which it never gathers across.
+        const bool pieces = span && glyphs.rightToLeft;
+        const auto piece = [&] {
+            if (pieces) {
+                show.end();
+                out_.append("/Span BMC\n");
+            }
+        };
+        const auto endPiece = [&] {
+            if (pieces) {
+                show.end();
+                out_.append("EMC\n");
+            }
+        };
         if (span) {
             show.end();
             out_.append("/Span << /ActualText ");
@@ -215,6 +235,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
             out_.append(" >> BDC\n");
         }
         for (qsizetype k = i; k < end; ++k) {
+            piece();
             const qsizetype at = glyphs.rightToLeft ? count - end + order[size_t(k - i)] : i + order[size_t(k - i)];
             const PositionedGlyph& g = glyphs.glyphs[at];
             const quint16 code = codes[size_t(order[size_t(k - i)])];
@@ -242,6 +263,20 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
             show.code(code);
             const qreal advance = font.width(code) * unitsPerWidth;
             pen += advance;
+            if (split) {
+                // The characters after the first of a glyph standing for several, each shown by
+                // nothing at the glyph's end.
+                for (const char32_t point : trailing[size_t(order[size_t(k - i)])].toUcs4()) {
+                    if (const quint16 carrier = font.textCode(QString::fromUcs4(&point, 1))) {
+                        endPiece();
+                        piece();
+                        if (!show.open())
+                            show.begin();
+                        show.code(carrier);
+                    }
+                }
+            }
+            endPiece();
             left = any ? std::min(left, x) : x;
             right = any ? std::max(right, x + advance) : x + advance;
             any = true;
