@@ -58,7 +58,7 @@ has zendrik-print "bin/zendrik-print" "share/man/man1/zendrik-print\.1\.gz" \
 depends libzendrik1 libqt6gui6 libcups2
 depends libzendrik-dev libzendrik1 qt6-base-dev
 depends zendrik-print libzendrik1
-if dpkg-deb -c "${deb[libzendrik-dev]}" | grep -q -E '\.a$|/(base|layout|pdf|output|job)/'; then
+if grep -q -E '\.a$|/(base|layout|pdf|output|job)/' <<<"$(dpkg-deb -c "${deb[libzendrik-dev]}")"; then
     fail "libzendrik-dev holds more than the public headers and the library"
 fi
 if [ $with_demo = 1 ]; then
@@ -75,7 +75,7 @@ for pkg in "${packages[@]}"; do
 done
 library=$(find "$root/usr/lib" -name libzendrik.so.1)
 libdir=$(dirname "$library")
-objdump -p "$library" | grep -q -E 'SONAME +libzendrik\.so\.1$' || fail "no SONAME libzendrik.so.1"
+grep -q -E 'SONAME +libzendrik\.so\.1$' <<<"$(objdump -p "$library")" || fail "no SONAME libzendrik.so.1"
 # Only what the public headers declare is exported: every name of the component the library
 # exports is spelled in the headers, or is what Q_OBJECT declares. (Instances of the standard
 # library's templates that the compiler makes visible are not the component's names.)
@@ -119,7 +119,7 @@ if [ $with_demo = 1 ]; then
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     for size in 32 64 128; do
         png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png
-        file "$png" | grep -q "PNG image data, $size x $size" || fail "no $size px icon: $(file "$png")"
+        grep -q "PNG image data, $size x $size" <<<"$(file "$png")" || fail "no $size px icon: $(file "$png")"
     done
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.orvanel.ZendrikDemo.metainfo.xml" \
         >"$work/appstream.log" 2>&1 || { cat "$work/appstream.log" >&2; fail "AppStream metainfo does not validate"; }
@@ -152,5 +152,5 @@ cmake --build "$work/preview" >>"$work/preview.log" 2>&1 ||
     { cat "$work/preview.log" >&2; fail "preview example does not build against the package"; }
 LD_LIBRARY_PATH=$libdir QT_QPA_PLATFORM=offscreen "$work/preview/zendrik-preview" "$data/Demo1.txt" \
     --grab "$work/preview.png" 2>/dev/null || fail "preview example failed"
-file "$work/preview.png" | grep -q "PNG image data" || fail "preview example showed nothing"
+grep -q "PNG image data" <<<"$(file "$work/preview.png")" || fail "preview example showed nothing"
 echo "1 passed, 0 failed"
