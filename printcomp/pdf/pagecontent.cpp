@@ -209,14 +209,28 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         // not the text's; they read right-to-left text backwards, each glyph's text too.
         const bool reordered = !std::is_sorted(order.begin(), order.end()) || (glyphs.rightToLeft && order.size() > 1);
         const bool span = !exact || reordered || split;
+        QString actual;
+        if (span) {
+            actual = text.toString();
+            if (glyphs.rightToLeft)
+                std::reverse(actual.begin(), actual.end());
+        }
         // pdf.js reverses the text of each piece it gathers, and gathers a mark with the glyph
-        // before it: each character of a right-to-left cluster is a marked-content piece of its
-        // own, which it never gathers across.
+        // before it, but never across marked content: each character of a right-to-left cluster is
+        // a span of its own. The first gives the whole cluster's text, the others none; poppler
+        // spreads that text over the first glyph, and leaves no gap inside the word.
         const bool pieces = span && glyphs.rightToLeft;
+        bool first = true;
+        const auto beginText = [&](const QString& replacement) {
+            show.end();
+            out_.append("/Span << /ActualText ");
+            pdf::appendTextString(out_, replacement);
+            out_.append(" >> BDC\n");
+        };
         const auto piece = [&] {
             if (pieces) {
-                show.end();
-                out_.append("/Span BMC\n");
+                beginText(first ? actual : QString());
+                first = false;
             }
         };
         const auto endPiece = [&] {
@@ -225,15 +239,8 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
                 out_.append("EMC\n");
             }
         };
-        if (span) {
-            show.end();
-            out_.append("/Span << /ActualText ");
-            QString actual = text.toString();
-            if (glyphs.rightToLeft)
-                std::reverse(actual.begin(), actual.end());
-            pdf::appendTextString(out_, actual);
-            out_.append(" >> BDC\n");
-        }
+        if (span && !pieces)
+            beginText(actual);
         for (qsizetype k = i; k < end; ++k) {
             piece();
             const qsizetype at = glyphs.rightToLeft ? count - end + order[size_t(k - i)] : i + order[size_t(k - i)];
@@ -289,7 +296,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
                 }
             }
         }
-        if (span) {
+        if (span && !pieces) {
             show.end();
             out_.append("EMC\n");
         }
