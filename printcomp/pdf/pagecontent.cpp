@@ -292,6 +292,7 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
     };
     std::vector<quint16> codes;
     std::vector<int> order;
+    std::vector<QString> trailing;
     for (qsizetype i = 0; i < count;) {
         const quint32 cluster = glyphAt(i).cluster;
         qsizetype end = i + 1;
@@ -334,25 +335,66 @@ void PageContentWriter::writeGlyphs(const TextRun& run, const GlyphRun& glyphs, 
         codes.clear();
         for (qsizetype k = i; k < end; ++k)
             codes.push_back(font.code(glyphs.glyphs[glyphs.rightToLeft ? count - end + (k - i) : k].id));
-        const bool exact = font.mapCluster(codes.data(), qsizetype(codes.size()), text, order);
+        const bool exact = font.mapCluster(codes.data(), qsizetype(codes.size()), text, order,
+                                           glyphs.rightToLeft ? &trailing : nullptr);
+        const bool split = glyphs.rightToLeft &&
+                           std::any_of(trailing.begin(), trailing.end(), [](const QString& t) { return !t.isEmpty(); });
         // Readers that sort glyphs by their place need the text given where the glyphs' order is
         // not the text's; they read right-to-left text backwards, each glyph's text too.
         const bool reordered = !std::is_sorted(order.begin(), order.end()) || (glyphs.rightToLeft && order.size() > 1);
-        const bool span = !exact || reordered;
+        const bool span = !exact || reordered || split;
+        QString actual;
         if (span) {
-            show.end();
-            out_.append("/Span << /ActualText ");
-            QString actual = text.toString();
+            actual = text.toString();
             if (glyphs.rightToLeft)
                 std::reverse(actual.begin(), actual.end());
-            pdf::appendTextString(out_, actual);
-            out_.append(" >> BDC\n");
         }
+        // pdf.js reverses the text of each piece it gathers, and gathers a mark with the glyph
+        // before it, but never across marked content: each character of a right-to-left cluster is
+        // a span of its own. The first gives the whole cluster's text, the others none; poppler
+        // spreads that text over the first glyph, and leaves no gap inside the word.
+        const bool pieces = span && glyphs.rightToLeft;
+        bool first = true;
+        const auto beginText = [&](const QString& replacement) {
+            show.end();
+            out_.append("/Span << /ActualText ");
+            pdf::appendTextString(out_, replacement);
+            out_.append(" >> BDC\n");
+        };
+        const auto piece = [&] {
+            if (pieces) {
+                beginText(first ? actual : QString());
+                first = false;
+            }
+        };
+        const auto endPiece = [&] {
+            if (pieces) {
+                show.end();
+                out_.append("EMC\n");
+            }
+        };
+        if (span && !pieces)
+            beginText(actual);
         for (qsizetype k = i; k < end; ++k) {
+            piece();
             const qsizetype at = glyphs.rightToLeft ? count - end + order[size_t(k - i)] : i + order[size_t(k - i)];
             place(glyphs.glyphs[at], codes[size_t(order[size_t(k - i)])]);
+            if (split) {
+                // The characters after the first of a glyph standing for several, each shown by
+                // nothing at the glyph's end.
+                for (const char32_t point : trailing[size_t(order[size_t(k - i)])].toUcs4()) {
+                    if (const quint16 carrier = font.textCode(QString::fromUcs4(&point, 1))) {
+                        endPiece();
+                        piece();
+                        if (!show.open())
+                            show.begin();
+                        show.code(carrier);
+                    }
+                }
+            }
+            endPiece();
         }
-        if (span) {
+        if (span && !pieces) {
             show.end();
             out_.append("EMC\n");
         }

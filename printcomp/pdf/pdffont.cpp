@@ -82,20 +82,46 @@ quint16 PdfFont::addGlyph(quint32 glyph) {
     return code;
 }
 
-bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order) {
+quint16 PdfFont::textCode(const QString& text) {
+    if (const quint16 known = textCodes_.value(text))
+        return known;
+    if (glyphs_.size() > 0xFFFF)
+        return 0;
+    const auto code = quint16(glyphs_.size());
+    glyphs_.push_back(kNoGlyph);
+    advances_.push_back(0);
+    widths_.push_back(0);
+    text_.push_back(text);
+    singles_.push_back(0);
+    textCodes_.insert(text, code);
+    return code;
+}
+
+bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order,
+                         std::vector<QString>* trailing) {
     order.resize(size_t(count));
-    const auto assign = [&](quint16 code, QStringView share) {
-        QString& known = text_[code];
+    if (trailing)
+        trailing->assign(size_t(count), QString());
+    // The text of glyph i of the cluster.
+    const auto assign = [&](qsizetype i, QStringView share) {
+        if (trailing && share.size() > 1) {
+            const qsizetype first = share.at(0).isHighSurrogate() ? 2 : 1;
+            if (share.size() > first) {
+                (*trailing)[size_t(i)] = share.mid(first).toString();
+                share = share.first(first);
+            }
+        }
+        QString& known = text_[codes[i]];
         if (known.isNull()) {
             known = share.toString();
             if (known.size() == 1 && !known.at(0).isSurrogate())
-                singles_[code] = known.at(0).unicode();
+                singles_[codes[i]] = known.at(0).unicode();
         }
         return !share.isEmpty() && known == share;
     };
     if (count == 1) {
         order[0] = 0;
-        return assign(codes[0], text);
+        return assign(0, text);
     }
     // Each glyph the character map gives a character of the cluster stands for that character;
     // one glyph the map knows nothing of (a conjunct, a contextual form) for all the others.
@@ -142,7 +168,7 @@ bool PdfFont::mapCluster(const quint16* codes, qsizetype count, QStringView text
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key[size_t(a)] < key[size_t(b)]; });
     for (qsizetype i = 0; i < count; ++i)
-        exact = assign(codes[i], shares[size_t(i)]) && exact;
+        exact = assign(i, shares[size_t(i)]) && exact;
     return exact;
 }
 
@@ -233,7 +259,8 @@ void PdfFont::write(PdfWriter& pdf) const {
     std::vector<OutlineGlyph> outlines(glyphs_.size());
     QRectF box;
     for (size_t code = 0; code < glyphs_.size(); ++code) {
-        outlines[code].path = face_->outline(glyphs_[code]);
+        if (glyphs_[code] != kNoGlyph)
+            outlines[code].path = face_->outline(glyphs_[code]);
         outlines[code].advance = advances_[code];
         box = box.united(outlines[code].path.boundingRect());
     }

@@ -32,8 +32,14 @@ public:
     // `text`. `order` receives the order that reads as the text: the glyph of each character in
     // the character's place. True when the map back to text then says exactly `text`; false when
     // it cannot (a glyph stands for other text elsewhere, or for no character of its own), and the
-    // text must be given with the glyphs.
-    bool mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order);
+    // text must be given with the glyphs. With `trailing` (right-to-left text), a glyph standing
+    // for several characters stands for the first of them only, and `trailing` receives by glyph
+    // the characters after it, to be shown with textCode(): readers that take a glyph's text in
+    // the order its glyph runs (MuPDF) and those that reverse it (pdf.js, poppler) then agree.
+    bool mapCluster(const quint16* codes, qsizetype count, QStringView text, std::vector<int>& order,
+                    std::vector<QString>* trailing = nullptr);
+    // A code that draws nothing, does not advance and stands for `text`; 0 when the font is full.
+    quint16 textCode(const QString& text);
     // mapCluster for one glyph standing for one character of the Basic Multilingual Plane.
     bool mapCharacter(quint16 code, char16_t c) {
         if (c != 0 && singles_[code] == c)
@@ -49,6 +55,7 @@ public:
     void write(PdfWriter& pdf) const;
 
 private:
+    static constexpr quint32 kNoGlyph = UINT32_MAX; // in glyphs_: a code of text alone
     quint16 addGlyph(quint32 glyph);
     QByteArray toUnicodeMap() const;
     QByteArray descriptor(const QRectF& box, int fileObject) const;
@@ -61,6 +68,7 @@ private:
     std::vector<int> widths_;       // by code, thousandths of the size
     std::vector<QString> text_;     // by code; null while no text is known
     std::vector<char16_t> singles_; // by code: the one character it stands for, or 0
+    QHash<QString, quint16> textCodes_;
     int object_;
     QByteArray resourceName_;
     QByteArray baseName_;

@@ -21,9 +21,7 @@ TEXTS = {
     "cyrillic": ("DejaVu Sans", 0),
     "chinese": ("Noto Sans CJK SC", 0),
     "hebrew": ("DejaVu Sans", 0),
-    # Readers that sort glyphs by position (poppler, pdf.js) still misplace a vowel mark or the
-    # letters of a lam-alef ligature now and then.
-    "arabic": ("DejaVu Sans", 11),
+    "arabic": ("DejaVu Sans", 0),
     # cairo's counts on the same kind of text: 0 in poppler, 13 of 144 in MuPDF and pdf.js
     "devanagari": ("Noto Sans Devanagari", 13),
     "thai": ("Noto Sans Thai", 13),

@@ -319,7 +319,7 @@ void TestPdfOutput::textComesBackInEveryScript() {
         QStringLiteral("Greek: Καλημέρα κόσμε"),
         QStringLiteral("Cyrillic: Съешь же ещё этих булок"),
         QStringLiteral("Hebrew: שלום עולם"),
-        QStringLiteral("Arabic: مرحبا بالعالم"),
+        QStringLiteral("Arabic: مرحبا بالعالم عقلاً الإعلان أحرارًا"),
     };
     const QString path = print(QStringLiteral("Scripts"), lines.join(QStringLiteral("\r\n")), "DejaVu Sans");
     QVERIFY(!path.isEmpty());
