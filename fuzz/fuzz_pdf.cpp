@@ -63,10 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             page.rules.push_back(QLineF(72, 100, 523, 100));
         if (in.ConsumeBool())
             page.border = QRectF(72, 72, 451, 698);
-        pdf.addPage(paper, writer.content(page, paper.height()));
+        const pdf::Bytes& content = writer.content(page, paper.height());
+        pdf.addPage(paper, QByteArrayView(content.data(), qsizetype(content.size())), writer.xobjects());
     }
     fonts.writeFonts();
-    pdf.finish(fonts.resources());
+    pdf.finish(fonts.fonts(), fonts.images());
     const QByteArray written = file.data();
     if (pdf.failed() || pdf.pageCount() != pageCount || !written.startsWith("%PDF-1.4\n") ||
         !written.endsWith("%%EOF\n"))
