@@ -427,6 +427,22 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
     hb_buffer_t* buffer = threadBuffer();
     const qreal size = fonts.pointSize(role);
     const FontFace* boxes = FontFace::boxes().get();
+    // A shaped glyph; the font's missing glyph (0) becomes a hollow box, unless its character is
+    // one that shows nothing.
+    const auto addGlyph = [&](quint32 id, quint32 cluster, double advance, double xOffset, double yOffset,
+                              const FontFace* from) {
+        if (id == 0) {
+            const char32_t c = text.at(cluster).unicode();
+            if (isInvisible(c, hb_unicode_general_category(unicode, c)))
+                return;
+            out.glyphs.push_back(ShapedGlyph{1, cluster, float(size), 0, 0, boxes});
+            out.clusterAdvance[cluster] += size;
+            ++out.boxedCharacters;
+            return;
+        }
+        out.glyphs.push_back(ShapedGlyph{id, cluster, float(advance), float(xOffset), float(yOffset), from});
+        out.clusterAdvance[cluster] += advance;
+    };
     for (const Run& run : runs) {
         ShapedItem item;
         item.start = run.start;
@@ -474,22 +490,9 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
                     w = e;
                     continue;
                 }
-                for (const CachedGlyph& g : shapedWord(*face, word)) {
-                    const quint32 cluster = quint32(w + g.cluster);
-                    if (g.id == 0) {
-                        const char32_t c = text.at(cluster).unicode();
-                        if (isInvisible(c, hb_unicode_general_category(unicode, c)))
-                            continue;
-                        out.glyphs.push_back(ShapedGlyph{1, cluster, float(size), 0, 0, boxes});
-                        out.clusterAdvance[cluster] += size;
-                        ++out.boxedCharacters;
-                        continue;
-                    }
-                    const double advance = g.advance * scale;
-                    out.glyphs.push_back(ShapedGlyph{g.id, cluster, float(advance), float(g.xOffset * scale),
-                                                     float(g.yOffset * scale), face});
-                    out.clusterAdvance[cluster] += advance;
-                }
+                for (const CachedGlyph& g : shapedWord(*face, word))
+                    addGlyph(g.id, quint32(w + g.cluster), g.advance * scale, g.xOffset * scale, g.yOffset * scale,
+                             face);
                 w = e;
             }
         } else if (!(item.level & 1) && face->kind() == FontFace::Kind::Outlines && isPlainScript(run.script) &&
@@ -512,20 +515,8 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
             const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
             const double scale = size / face->unitsPerEm();
             for (unsigned g = 0; g < count; ++g) {
-                const quint32 cluster = info[g].cluster;
-                if (info[g].codepoint == 0) {
-                    const char32_t c = text.at(cluster).unicode();
-                    if (isInvisible(c, hb_unicode_general_category(unicode, c)))
-                        continue;
-                    out.glyphs.push_back(ShapedGlyph{1, cluster, float(size), 0, 0, boxes});
-                    out.clusterAdvance[cluster] += size;
-                    ++out.boxedCharacters;
-                    continue;
-                }
-                const double advance = pos[g].x_advance * scale;
-                out.glyphs.push_back(ShapedGlyph{info[g].codepoint, cluster, float(advance),
-                                                 float(pos[g].x_offset * scale), float(pos[g].y_offset * scale), face});
-                out.clusterAdvance[cluster] += advance;
+                addGlyph(info[g].codepoint, info[g].cluster, pos[g].x_advance * scale, pos[g].x_offset * scale,
+                         pos[g].y_offset * scale, face);
             }
         }
         item.lastGlyph = out.glyphs.size();
