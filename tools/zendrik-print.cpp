@@ -538,25 +538,29 @@ int main(int argc, char* argv[]) {
         return Printed;
     }
 
+    const bool fromMembers = documents.isEmpty() && (!component.DocFile().isEmpty() || !component.DocText().isEmpty());
+    if (documents.isEmpty() && !fromMembers)
+        documents << QStringLiteral("-");
+    const bool readsStandardInput = documents.contains(QStringLiteral("-"));
+    if (readsStandardInput && startedClosed[STDIN_FILENO]) {
+        complain(QStringLiteral("standard input is closed: there is no document to print"));
+        return PrintFailed;
+    }
+    // "-" is standard input, read where it stands.
+    const auto documentPath = [](const QString& document) {
+        return document == QLatin1String("-") ? QStringLiteral("/dev/stdin") : QFileInfo(document).absoluteFilePath();
+    };
+
     if (parser.isSet(png)) {
-        if (documents.isEmpty() && component.DocFile().isEmpty() && component.DocText().isEmpty())
-            documents << QStringLiteral("-");
-        if (!documents.isEmpty()) {
-            const QString& document = documents.first();
-            if (document == QLatin1String("-")) {
-                // The preview reads the document more than once.
-                if (startedClosed[STDIN_FILENO]) {
-                    complain(QStringLiteral("standard input is closed: there is no document to print"));
-                    return PrintFailed;
-                }
-                if (const QString failed = spoolStandardInput(); !failed.isEmpty()) {
-                    complain(failed);
-                    return PrintFailed;
-                }
+        // The preview reads the document more than once: a pipe is spooled first.
+        if (readsStandardInput) {
+            if (const QString failed = spoolStandardInput(); !failed.isEmpty()) {
+                complain(failed);
+                return PrintFailed;
             }
-            component.setDocFile(document == QLatin1String("-") ? QStringLiteral("/dev/stdin")
-                                                                : QFileInfo(document).absoluteFilePath());
         }
+        if (!documents.isEmpty())
+            component.setDocFile(documentPath(documents.first()));
         return writePages(component, parser.value(png), parser.value(pages), parser.value(dpi), parser.isSet(quiet));
     }
 
@@ -574,16 +578,6 @@ int main(int argc, char* argv[]) {
     } else if (printerName.isEmpty()) {
         printerName = component.defaultPrinter();
     }
-    const bool fromMembers = documents.isEmpty() && (!component.DocFile().isEmpty() || !component.DocText().isEmpty());
-    if (documents.isEmpty() && !fromMembers)
-        documents << QStringLiteral("-");
-    if (documents.contains(QStringLiteral("-"))) {
-        if (startedClosed[STDIN_FILENO]) {
-            complain(QStringLiteral("standard input is closed: there is no document to print"));
-            return PrintFailed;
-        }
-    }
-
     const bool quietly = parser.isSet(quiet);
     Progress progress(!quietly && isTerminal(STDERR_FILENO));
     int pending = 0;
@@ -629,8 +623,7 @@ int main(int argc, char* argv[]) {
         component.PrintDoc(printerName);
     }
     for (const QString& document : documents) {
-        component.setDocFile(document == QLatin1String("-") ? QStringLiteral("/dev/stdin")
-                                                            : QFileInfo(document).absoluteFilePath());
+        component.setDocFile(documentPath(document));
         ++pending;
         component.PrintDoc(printerName);
     }
