@@ -130,8 +130,16 @@ const char* const kHelpTail =
 // behind. Before the loop runs (while standard input is spooled) the flag ends the program.
 int signalPipe[2] = {-1, -1};
 volatile sig_atomic_t interrupted = 0;
+// Set while the pictures of --png are counted or drawn: nothing is being written then, so a signal
+// can end the program at once rather than after a long count.
+volatile sig_atomic_t exitOnSignal = 0;
 
 void onSignal(int) {
+    if (exitOnSignal) {
+        static const char message[] = "zendrik-print: cancelled\n";
+        [[maybe_unused]] const auto shown = ::write(STDERR_FILENO, message, sizeof message - 1);
+        ::_exit(1);
+    }
     interrupted = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
@@ -329,7 +337,9 @@ int writePages(zendrik::Zendrik& component, const QString& folder, const QString
             return Usage;
         }
     }
+    exitOnSignal = !interrupted;
     const int count = component.PreviewPageCount();
+    exitOnSignal = 0;
     if (count == 0) {
         err() << "zendrik-print: " << component.previewError() << "\n";
         return PrintFailed;
@@ -347,7 +357,13 @@ int writePages(zendrik::Zendrik& component, const QString& folder, const QString
         return PrintFailed;
     }
     for (int page = first; page <= last; ++page) {
+        exitOnSignal = !interrupted;
         const QImage image = component.PreviewPage(page, dpi);
+        exitOnSignal = 0;
+        if (interrupted) {
+            complain(QStringLiteral("cancelled"));
+            return PrintFailed;
+        }
         const QString path = QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0')));
         QImageWriter writer(path, "png");
         if (image.isNull() || !writer.write(image)) {
