@@ -4,38 +4,87 @@
 #include <hb.h>
 
 #include <algorithm>
+#include <bit>
 #include <set>
 
 namespace zendrik {
 
-bool GlyphBits::any() const {
-    return std::any_of(words_.begin(), words_.end(), [](quint64 w) { return w != 0; });
+void GlyphBits::set(unsigned glyph) {
+    const size_t block = glyph >> 8;
+    if (all_ || block >= index_.size())
+        return;
+    if (index_[block] == 0) {
+        blocks_.push_back({});
+        index_[block] = quint16(blocks_.size());
+    }
+    blocks_[index_[block] - 1][(glyph >> 6) & 3] |= quint64(1) << (glyph & 63);
 }
 
 void GlyphBits::unite(const GlyphBits& other) {
-    words_.resize(std::max(words_.size(), other.words_.size()), 0);
-    for (size_t i = 0; i < other.words_.size(); ++i)
-        words_[i] |= other.words_[i];
-}
-
-PairValues::PairValues() : slots_(new std::atomic<quint64>[kSlots]) {
-    for (size_t i = 0; i < kSlots; ++i)
-        slots_[i].store(0, std::memory_order_relaxed);
-}
-
-void PairValues::insert(quint32 pair, qint32 value) {
-    if (used_.load(std::memory_order_relaxed) >= kSlots / 4 * 3)
+    if (other.index_.size() > index_.size())
+        index_.resize(other.index_.size(), 0);
+    if (all_)
         return;
-    const quint64 entry = (quint64(pair) + 1) << 32 | quint32(value);
-    for (size_t at = slot(pair);; at = (at + 1) & (kSlots - 1)) {
-        quint64 seen = slots_[at].load(std::memory_order_acquire);
-        if (seen == 0 && slots_[at].compare_exchange_strong(seen, entry, std::memory_order_acq_rel)) {
-            used_.fetch_add(1, std::memory_order_relaxed);
+    if (other.all_) {
+        setAll();
+        return;
+    }
+    for (size_t block = 0; block < other.index_.size(); ++block) {
+        if (other.index_[block] == 0)
+            continue;
+        if (index_[block] == 0) {
+            blocks_.push_back({});
+            index_[block] = quint16(blocks_.size());
+        }
+        std::array<quint64, 4>& mine = blocks_[index_[block] - 1];
+        const std::array<quint64, 4>& theirs = other.blocks_[other.index_[block] - 1];
+        for (size_t i = 0; i < mine.size(); ++i)
+            mine[i] |= theirs[i];
+    }
+}
+
+PairValues::Table::Table(size_t slotCount)
+    : mask(slotCount - 1), shift(32 - std::countr_zero(slotCount)), cells(new std::atomic<quint64>[slotCount]) {
+    for (size_t i = 0; i < slotCount; ++i)
+        cells[i].store(0, std::memory_order_relaxed);
+}
+
+void PairValues::Table::insert(quint64 entry) {
+    const quint32 pair = quint32((entry >> 32) - 1);
+    for (size_t at = slot(pair), probes = 0; probes <= mask; at = (at + 1) & mask, ++probes) {
+        quint64 seen = cells[at].load(std::memory_order_acquire);
+        if (seen == 0 && cells[at].compare_exchange_strong(seen, entry, std::memory_order_acq_rel)) {
+            used.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        if (seen >> 32 == quint64(pair) + 1)
+        if (seen >> 32 == entry >> 32)
             return; // another thread found it too
     }
+}
+
+PairValues::~PairValues() = default;
+
+void PairValues::insert(quint32 pair, qint32 value) {
+    Table* table = current_.load(std::memory_order_acquire);
+    if (!table || table->full()) {
+        std::lock_guard lock(growing_);
+        table = current_.load(std::memory_order_acquire);
+        if (!table || (table->full() && table->mask + 1 < kMaxSlots)) {
+            auto grown = std::make_unique<Table>(table ? std::min(kMaxSlots, (table->mask + 1) * 8) : kFirstSlots);
+            if (table) {
+                for (size_t i = 0; i <= table->mask; ++i) {
+                    if (const quint64 entry = table->cells[i].load(std::memory_order_acquire))
+                        grown->insert(entry);
+                }
+            }
+            table = grown.get();
+            tables_.push_back(std::move(grown));
+            current_.store(table, std::memory_order_release);
+        } else if (table->full()) {
+            return;
+        }
+    }
+    table->insert((quint64(pair) + 1) << 32 | quint32(value));
 }
 
 bool LayoutTriggers::triggersPair(unsigned first, unsigned second) const {
