@@ -83,7 +83,7 @@ private:
 PageContentWriter::PageContentWriter(PdfFontSet& fonts, const std::array<bool, kFontRoles>& underline)
     : fonts_(fonts), underline_(underline) {}
 
-const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight, int pageNumberForm) {
+const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight, bool pageNumberForm) {
     const qreal u = kUnitsPerPoint;
     out_.clear();
     xobjects_.clear();
@@ -109,12 +109,8 @@ const pdf::Bytes& PageContentWriter::content(const Page& page, qreal pageHeight,
         out_.append(" re S\n");
     }
     writeText(page.runs);
-    if (pageNumberForm > 0) {
+    if (pageNumberForm)
         out_.append("/PN Do\n");
-        xobjects_.append("/PN ");
-        pdf::appendInt(xobjects_, pageNumberForm);
-        xobjects_.append(" 0 R");
-    }
     out_.append("Q\n");
     return out_;
 }

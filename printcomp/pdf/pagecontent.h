@@ -18,10 +18,10 @@ public:
     // `underline` says per FontRole whether its runs are underlined.
     PageContentWriter(PdfFontSet& fonts, const std::array<bool, kFontRoles>& underline);
 
-    // The content of a page of the given height in points; valid until the next call. With a
-    // `pageNumberForm` object, the page's number is that form, drawn as /PN.
-    const pdf::Bytes& content(const Page& page, qreal pageHeight, int pageNumberForm = 0);
-    // Resources entries for the external objects the last content drew ("/PN 12 0 R /Im1 8 0 R").
+    // The content of a page of the given height in points; valid until the next call. With
+    // `pageNumberForm`, the page's number is a form the page's resources name /PN.
+    const pdf::Bytes& content(const Page& page, qreal pageHeight, bool pageNumberForm = false);
+    // Resources entries for the external objects the last content drew ("/Im1 8 0 R"), but /PN.
     const QByteArray& xobjects() const { return xobjects_; }
     // What draws `run` alone, in the coordinates of a page's text (a form's content).
     const pdf::Bytes& runContent(const TextRun& run);

@@ -1,5 +1,7 @@
 #include "pdf/pdfdocument.h"
 
+#include <algorithm>
+
 namespace zendrik {
 
 namespace {
@@ -21,11 +23,10 @@ PdfDocumentWriter::~PdfDocumentWriter() = default;
 
 bool PdfDocumentWriter::addPage(const PreparedPage& page) {
     // A number that waits for the page count is a form of its own, written at the end.
-    const int form = page.pageNumberPending && pageNumberRun_ ? pdf_.reserveObject() : 0;
-    if (form > 0)
-        pageNumberForms_.emplace_back(page.number, form);
-    const pdf::Bytes& content = content_.content(page, paper_.height(), form);
-    pdf_.addPage(paper_, QByteArrayView(content.data(), qsizetype(content.size())), content_.xobjects());
+    const bool numberForm = page.pageNumberPending && pageNumberRun_;
+    const pdf::Bytes& content = content_.content(page, paper_.height(), numberForm);
+    pdf_.addPage(paper_, QByteArrayView(content.data(), qsizetype(content.size())), content_.xobjects(),
+                 numberForm ? std::max(1, page.number) : 0);
     return !pdf_.failed();
 }
 
@@ -36,12 +37,13 @@ bool PdfDocumentWriter::finish() {
     form.append(' ');
     pdf::appendReal(form, paper_.height() * PrintResolutionDevice::kDpi / 72);
     form.append("] /Resources 4 0 R");
-    for (const auto& [number, object] : pageNumberForms_) {
+    const bool written = pdf_.writePageForms([&](int number, int object) {
         const pdf::Bytes& content = content_.runContent(pageNumberRun_(number, count));
         pdf_.writeStream(object, form, QByteArrayView(content.data(), qsizetype(content.size())), true);
-        if (pdf_.failed())
-            return false;
-    }
+        return !pdf_.failed();
+    });
+    if (!written)
+        return false;
     fonts_.writeFonts();
     pdf_.finish(fonts_.fonts(), fonts_.images());
     return !pdf_.failed();

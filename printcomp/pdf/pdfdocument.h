@@ -47,7 +47,6 @@ private:
     PdfWriter pdf_;
     QSizeF paper_;
     std::function<TextRun(int, int)> pageNumberRun_;
-    std::vector<std::pair<int, int>> pageNumberForms_; // page, form object
     PdfFontSet fonts_;
     PageContentWriter content_;
 };

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <charconv>
@@ -88,7 +89,94 @@ struct PdfWriter::Deflater {
     }
 };
 
-PdfWriter::PdfWriter(QIODevice* device) : device_(device), deflater_(std::make_unique<Deflater>()) {}
+// Where each object begins in the file, by object number. Only the last few blocks of offsets stay
+// in memory; older ones go to a temporary file and come back when an object of theirs is written
+// late or the cross-reference table is written, so that memory does not grow with the page count.
+// Without a temporary file every block stays in memory.
+class PdfWriter::Offsets {
+public:
+    int size() const { return size_; }
+    int add() {
+        if (size_ % kBlock == 0) {
+            blocks_.emplace_back();
+            Block& block = blocks_.back();
+            block.offsets.reset(new qint64[kBlock]);
+            std::fill_n(block.offsets.get(), kBlock, -1);
+            resident_.push_back(int(blocks_.size()) - 1);
+            evict();
+        }
+        return size_++;
+    }
+    void set(int number, qint64 offset) {
+        if (qint64* block = load(number / kBlock))
+            block[number % kBlock] = offset;
+    }
+    // Calls f with every object's offset in number order (-1: reserved, never written); false when
+    // a block could not be read back.
+    template <typename F> bool forEach(F f) {
+        for (int b = 0; b < int(blocks_.size()); ++b) {
+            const qint64* block = load(b);
+            if (!block)
+                return false;
+            for (int i = 0; i < kBlock && b * kBlock + i < size_; ++i)
+                f(block[i]);
+        }
+        return true;
+    }
+
+private:
+    static constexpr int kBlock = 1 << 13;
+    static constexpr size_t kResident = 4;
+    struct Block {
+        std::unique_ptr<qint64[]> offsets; // null while in the file
+    };
+
+    qint64* load(int b) {
+        Block& block = blocks_[size_t(b)];
+        if (!block.offsets) {
+            block.offsets.reset(new qint64[kBlock]);
+            const qint64 bytes = qint64(kBlock) * qint64(sizeof(qint64));
+            if (!spill_.seek(b * bytes) || spill_.read(reinterpret_cast<char*>(block.offsets.get()), bytes) != bytes) {
+                block.offsets.reset();
+                return nullptr;
+            }
+            resident_.push_back(b);
+            evict();
+        } else if (resident_.back() != b) {
+            resident_.erase(std::find(resident_.begin(), resident_.end(), b));
+            resident_.push_back(b);
+        }
+        return block.offsets.get();
+    }
+    // Writes the least recently used blocks out while more than a few are in memory.
+    void evict() {
+        if (resident_.size() <= kResident || noSpill_)
+            return;
+        if (!spill_.isOpen() && !spill_.open()) {
+            noSpill_ = true;
+            return;
+        }
+        const int b = resident_.front();
+        Block& block = blocks_[size_t(b)];
+        const qint64 bytes = qint64(kBlock) * qint64(sizeof(qint64));
+        if (!spill_.seek(b * bytes) ||
+            spill_.write(reinterpret_cast<const char*>(block.offsets.get()), bytes) != bytes) {
+            noSpill_ = true;
+            return;
+        }
+        block.offsets.reset();
+        resident_.erase(resident_.begin());
+    }
+
+    std::vector<Block> blocks_;
+    std::vector<int> resident_; // blocks in memory, the least recently used first
+    int size_ = 0;
+    QTemporaryFile spill_;
+    bool noSpill_ = false;
+};
+
+PdfWriter::PdfWriter(QIODevice* device)
+    : device_(device), deflater_(std::make_unique<Deflater>()), offsets_(std::make_unique<Offsets>()) {}
 
 PdfWriter::~PdfWriter() = default;
 
@@ -96,8 +184,9 @@ void PdfWriter::start(const QString& title, const QString& creator, const QDateT
     buffer_.reserve(kFlushSize * 2);
     // The binary comment tells transfer programs that the file is not text.
     buffer_.append("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
-    offsets_.assign(kFonts + 1, -1);
-    offsets_[0] = 0;
+    for (int i = 0; i <= kFonts; ++i)
+        offsets_->add();
+    offsets_->set(0, 0);
     QByteArray info = "<< /Title ";
     pdf::appendTextString(info, title);
     info.append(" /Creator ");
@@ -113,12 +202,11 @@ void PdfWriter::start(const QString& title, const QString& creator, const QDateT
 }
 
 int PdfWriter::reserveObject() {
-    offsets_.push_back(-1);
-    return int(offsets_.size()) - 1;
+    return offsets_->add();
 }
 
 void PdfWriter::beginObject(int number) {
-    offsets_[size_t(number)] = flushed_ + buffer_.size();
+    offsets_->set(number, flushed_ + buffer_.size());
     pdf::appendInt(buffer_, number);
     buffer_.append(" 0 obj\n");
 }
@@ -152,25 +240,50 @@ void PdfWriter::writeStream(int number, const QByteArray& dictionary, QByteArray
     flush(false);
 }
 
-void PdfWriter::addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects) {
+void PdfWriter::addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects, int numberForm) {
     const int contentObject = reserveObject();
-    writeStream(contentObject, QByteArray(), content, true);
     const int page = reserveObject();
+    const int form = numberForm > 0 ? reserveObject() : 0;
+    writeStream(contentObject, QByteArray(), content, true);
     QByteArray dict = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
     pdf::appendReal(dict, size.width());
     dict.append(' ');
     pdf::appendReal(dict, size.height());
-    if (xobjects.isEmpty()) {
+    if (xobjects.isEmpty() && form == 0) {
         dict.append("] /Resources 4 0 R /Contents ");
     } else {
         dict.append("] /Resources << /ProcSet [/PDF /Text /ImageC] /Font 5 0 R /XObject << ");
         dict.append(xobjects);
+        if (form > 0) {
+            dict.append(xobjects.isEmpty() ? "/PN " : " /PN ");
+            pdf::appendInt(dict, form);
+            dict.append(" 0 R");
+        }
         dict.append(" >> >> /Contents ");
     }
     pdf::appendInt(dict, contentObject);
     dict.append(" 0 R >>");
     writeObject(page, dict);
-    pages_.push_back(page);
+
+    PageRun* run = pageRuns_.empty() ? nullptr : &pageRuns_.back();
+    const bool continues = run && run->forms == (form > 0) &&
+                           contentObject == run->firstObject + run->count * run->stride() &&
+                           (form == 0 || numberForm == run->firstNumber + run->count);
+    if (continues)
+        ++run->count;
+    else
+        pageRuns_.push_back(PageRun{contentObject, 1, numberForm, form > 0});
+    ++pageCount_;
+}
+
+bool PdfWriter::writePageForms(const std::function<bool(int number, int object)>& write) const {
+    for (const PageRun& run : pageRuns_) {
+        for (int i = 0; run.forms && i < run.count; ++i) {
+            if (!write(run.firstNumber + i, run.firstObject + i * run.stride() + 2))
+                return false;
+        }
+    }
+    return true;
 }
 
 void PdfWriter::finish(const QByteArray& fonts, const QByteArray& images) {
@@ -180,22 +293,26 @@ void PdfWriter::finish(const QByteArray& fonts, const QByteArray& images) {
         resources.append(" /XObject " + images);
     writeObject(kResources, resources + " >>");
     QByteArray tree = "<< /Type /Pages /Count ";
-    pdf::appendInt(tree, qint64(pages_.size()));
+    pdf::appendInt(tree, pageCount_);
     tree.append(" /Kids [");
-    for (const int page : pages_) {
-        pdf::appendInt(tree, page);
-        tree.append(" 0 R ");
-        if (tree.size() > kFlushSize) {
-            // Written in pieces: a document of a hundred thousand pages has a long list.
-            if (offsets_[kPageTree] < 0)
-                beginObject(kPageTree);
-            buffer_.append(tree);
-            tree.clear();
-            flush(false);
+    bool begun = false;
+    for (const PageRun& run : pageRuns_) {
+        for (int i = 0; i < run.count; ++i) {
+            pdf::appendInt(tree, run.firstObject + i * run.stride() + 1);
+            tree.append(" 0 R ");
+            if (tree.size() > kFlushSize) {
+                // Written in pieces: a document of a hundred thousand pages has a long list.
+                if (!begun)
+                    beginObject(kPageTree);
+                begun = true;
+                buffer_.append(tree);
+                tree.clear();
+                flush(false);
+            }
         }
     }
     tree.append("] >>");
-    if (offsets_[kPageTree] < 0)
+    if (!begun)
         beginObject(kPageTree);
     buffer_.append(tree);
     buffer_.append("\nendobj\n");
@@ -203,17 +320,25 @@ void PdfWriter::finish(const QByteArray& fonts, const QByteArray& images) {
 
     const qint64 xref = flushed_ + buffer_.size();
     buffer_.append("xref\n0 ");
-    pdf::appendInt(buffer_, qint64(offsets_.size()));
-    buffer_.append("\n0000000000 65535 f \n");
-    for (size_t i = 1; i < offsets_.size(); ++i) {
-        const QByteArray offset = QByteArray::number(std::max<qint64>(0, offsets_[i]));
+    pdf::appendInt(buffer_, offsets_->size());
+    buffer_.append("\n");
+    bool first = true;
+    const bool complete = offsets_->forEach([&](qint64 at) {
+        if (first) {
+            buffer_.append("0000000000 65535 f \n");
+            first = false;
+            return;
+        }
+        const QByteArray offset = QByteArray::number(std::max<qint64>(0, at));
         buffer_.append(10 - offset.size(), '0');
         buffer_.append(offset);
         buffer_.append(" 00000 n \n");
         flush(false);
-    }
+    });
+    if (!complete)
+        failed_ = true;
     buffer_.append("trailer\n<< /Size ");
-    pdf::appendInt(buffer_, qint64(offsets_.size()));
+    pdf::appendInt(buffer_, offsets_->size());
     buffer_.append(" /Root 1 0 R /Info 3 0 R /ID [<" + id_ + "> <" + id_ + ">] >>\nstartxref\n");
     pdf::appendInt(buffer_, xref);
     buffer_.append("\n%%EOF\n");

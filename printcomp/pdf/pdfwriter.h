@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -101,9 +102,14 @@ public:
     void writeStream(int number, const QByteArray& dictionary, QByteArrayView data, bool compress);
     // A page of the given size in points, drawn by `content` (compressed here). `xobjects` names
     // the external objects the page draws ("/Name 12 0 R ..."); without any, the page shares the
-    // document's resources.
-    void addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects = {});
-    int pageCount() const { return int(pages_.size()); }
+    // document's resources. With a `numberForm` above 0, the page draws a form as /PN that
+    // writePageForms() writes later, showing that page number.
+    void addPage(const QSizeF& size, QByteArrayView content, const QByteArray& xobjects = {}, int numberForm = 0);
+    int pageCount() const { return pageCount_; }
+    // Calls write(number, object) for the form of every page added with a numberForm, in the order
+    // the pages were added, with the number given and the object the form must be written into.
+    // Stops at the first call that returns false.
+    bool writePageForms(const std::function<bool(int number, int object)>& write) const;
     // The objects every page shares: the fonts (a dictionary) and the resources (fonts, and the
     // images the pages draw), written at the end.
     static constexpr int kFontsObject = 5;
@@ -119,14 +125,25 @@ private:
     void beginObject(int number);
     void flush(bool all);
 
+    // Pages added one after another whose objects follow each other: what is kept per page is
+    // the same whatever the page count.
+    struct PageRun {
+        int firstObject = 0; // the first page's content; its page follows, then its form
+        int count = 0;
+        int firstNumber = 0; // of the first page's form; those after it count up
+        bool forms = false;
+        int stride() const { return forms ? 3 : 2; }
+    };
     struct Deflater;
+    class Offsets;
     QIODevice* device_;
     std::unique_ptr<Deflater> deflater_;
+    std::unique_ptr<Offsets> offsets_;
     QByteArray packed_;
     QByteArray buffer_;
     qint64 flushed_ = 0;
-    std::vector<qint64> offsets_; // by object number; -1 while only reserved
-    std::vector<int> pages_;
+    std::vector<PageRun> pageRuns_;
+    int pageCount_ = 0;
     QByteArray id_;
     bool failed_ = false;
 };
