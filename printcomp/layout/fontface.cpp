@@ -405,29 +405,51 @@ const FontFace::GlyphTables* FontFace::glyphTables() const {
     if (tablesTried_)
         return tables_.load(std::memory_order_relaxed);
     tablesTried_ = true;
-    {
-        if (kind_ != Kind::Outlines || !face_ || (data_ && !data_->glyphs.empty()) || glyphCount_ == 0)
-            return nullptr;
-        auto tables = std::make_unique<GlyphTables>();
-        tables->bmp.assign(0x10000, 0);
-        hb_set_t* characters = hb_set_create();
-        hb_face_collect_unicodes(face_, characters);
-        for (hb_codepoint_t c = HB_SET_VALUE_INVALID; hb_set_next(characters, &c) && c <= 0xFFFF;) {
-            hb_codepoint_t glyph = 0;
-            if (hb_font_get_nominal_glyph(font_, c, &glyph) && glyph <= 0xFFFF)
-                tables->bmp[c] = quint16(glyph);
-        }
-        hb_set_destroy(characters);
-        std::vector<hb_codepoint_t> glyphs(glyphCount_);
-        for (unsigned g = 0; g < glyphCount_; ++g)
-            glyphs[g] = g;
-        std::vector<hb_position_t> advances(glyphCount_);
-        hb_font_get_glyph_h_advances(font_, glyphCount_, glyphs.data(), sizeof(hb_codepoint_t), advances.data(),
-                                     sizeof(hb_position_t));
-        tables->advances.assign(advances.begin(), advances.end());
-        tables_.store(tables.release(), std::memory_order_release);
-    }
+    if (kind_ != Kind::Outlines || !face_ || (data_ && !data_->glyphs.empty()) || glyphCount_ == 0)
+        return nullptr;
+    tables_.store(new GlyphTables(font_, glyphCount_), std::memory_order_release);
     return tables_.load(std::memory_order_relaxed);
+}
+
+FontFace::GlyphTables::~GlyphTables() {
+    for (const auto& block : chars_)
+        delete block.load();
+    for (const auto& block : advances_)
+        delete block.load();
+}
+
+// Blocks are read by whichever thread asks first; one that loses the race to publish its block
+// drops it.
+const FontFace::GlyphTables::CharBlock* FontFace::GlyphTables::readChars(unsigned block) const {
+    auto made = std::make_unique<CharBlock>();
+    for (unsigned i = 0; i < 256; ++i) {
+        hb_codepoint_t glyph = 0;
+        const bool found = hb_font_get_nominal_glyph(font_, (block << 8) | i, &glyph);
+        (*made)[i] = found && glyph <= 0xFFFF ? quint16(glyph) : 0;
+    }
+    const CharBlock* expected = nullptr;
+    if (chars_[block].compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
+        return made.release();
+    return expected;
+}
+
+const FontFace::GlyphTables::AdvanceBlock* FontFace::GlyphTables::readAdvances(unsigned block) const {
+    auto made = std::make_unique<AdvanceBlock>();
+    made->fill(0);
+    const unsigned first = block << 8;
+    const unsigned count = first < glyphCount_ ? std::min(256u, glyphCount_ - first) : 0;
+    std::array<hb_codepoint_t, 256> glyphs;
+    std::array<hb_position_t, 256> advances{};
+    for (unsigned i = 0; i < count; ++i)
+        glyphs[i] = first + i;
+    if (count > 0)
+        hb_font_get_glyph_h_advances(font_, count, glyphs.data(), sizeof(hb_codepoint_t), advances.data(),
+                                     sizeof(hb_position_t));
+    std::copy_n(advances.begin(), count, made->begin());
+    const AdvanceBlock* expected = nullptr;
+    if (advances_[block].compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
+        return made.release();
+    return expected;
 }
 
 const LayoutTriggers& FontFace::layoutTriggers(quint32 script) const {

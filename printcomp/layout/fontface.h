@@ -11,6 +11,7 @@
 
 #include "layout/otlayout.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -48,11 +49,36 @@ public:
     // Glyphs in the font.
     unsigned glyphCount() const { return glyphCount_; }
 
-    // What shaping text that no layout lookup acts on needs, read once: the glyph of each character
-    // of the Basic Multilingual Plane (0: none) and each glyph's advance in font units.
-    struct GlyphTables {
-        std::vector<quint16> bmp;
-        std::vector<qint32> advances;
+    // What shaping text that no layout lookup acts on needs: the glyph of each character of the
+    // Basic Multilingual Plane (0: none) and each glyph's advance in font units. Read from the
+    // font by blocks of 256 as they are first asked for: a fallback face may serve a few
+    // characters of a large font. Used by every thread at once.
+    class GlyphTables {
+    public:
+        explicit GlyphTables(hb_font_t* font, unsigned glyphCount) : font_(font), glyphCount_(glyphCount) {}
+        ~GlyphTables();
+        GlyphTables(const GlyphTables&) = delete;
+        GlyphTables& operator=(const GlyphTables&) = delete;
+
+        quint16 glyph(char16_t c) const {
+            const CharBlock* block = chars_[c >> 8].load(std::memory_order_acquire);
+            return (block ? block : readChars(c >> 8))->at(c & 0xFF);
+        }
+        qint32 advance(quint16 glyph) const {
+            const AdvanceBlock* block = advances_[glyph >> 8].load(std::memory_order_acquire);
+            return (block ? block : readAdvances(glyph >> 8))->at(glyph & 0xFF);
+        }
+
+    private:
+        using CharBlock = std::array<quint16, 256>;
+        using AdvanceBlock = std::array<qint32, 256>;
+        const CharBlock* readChars(unsigned block) const;
+        const AdvanceBlock* readAdvances(unsigned block) const;
+
+        hb_font_t* font_;
+        unsigned glyphCount_;
+        mutable std::array<std::atomic<const CharBlock*>, 256> chars_{};
+        mutable std::array<std::atomic<const AdvanceBlock*>, 256> advances_{};
     };
     // Null for faces without OpenType tables (Type 1), bitmap faces and Boxes.
     const GlyphTables* glyphTables() const;

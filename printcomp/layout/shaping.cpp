@@ -185,7 +185,7 @@ constexpr qint32 kUnsafePair = INT32_MIN;
 // are shaped alone, or kUnsafePair when anything else happens to them. Found once per face and
 // script, for every thread.
 qint32 pairKerning(const FontFace& face, const LayoutTriggers& triggers, hb_script_t script, char16_t a, char16_t b,
-                   quint16 first, quint16 second, const std::vector<qint32>& advances) {
+                   quint16 first, quint16 second, const FontFace::GlyphTables& tables) {
     const quint32 pair = quint32(first) << 16 | second;
     qint32 value = 0;
     if (triggers.pairs->find(pair, value))
@@ -206,9 +206,9 @@ qint32 pairKerning(const FontFace& face, const LayoutTriggers& triggers, hb_scri
         const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
         const bool plain = count == 2 && info[0].codepoint == first && info[1].codepoint == second &&
                            pos[0].x_offset == 0 && pos[0].y_offset == 0 && pos[1].x_offset == 0 &&
-                           pos[1].y_offset == 0 && pos[1].x_advance == advances[second] && pos[0].y_advance == 0 &&
-                           pos[1].y_advance == 0;
-        value = plain ? pos[0].x_advance - advances[first] : kUnsafePair;
+                           pos[1].y_offset == 0 && pos[1].x_advance == tables.advance(second) &&
+                           pos[0].y_advance == 0 && pos[1].y_advance == 0;
+        value = plain ? pos[0].x_advance - tables.advance(first) : kUnsafePair;
     }
     triggers.pairs->insert(pair, value);
     return value;
@@ -231,23 +231,20 @@ bool shapePlain(const FontFace& face, const LayoutTriggers& triggers, hb_script_
     };
     out.glyphs.resize(start + size_t(n));
     ShapedGlyph* glyphs = out.glyphs.data() + start;
-    const quint16* bmp = tables->bmp.data();
-    const qint32* widths = tables->advances.data();
     quint16 previous = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
-        const quint16 glyph = bmp[c];
+        const quint16 glyph = tables->glyph(c);
         if (glyph == 0 || !(charClass(c).flags & kPlain) || triggers.triggers(glyph))
             return undo(i);
         if (i > 0 && triggers.pairFirsts.has(previous)) {
-            const qint32 kern =
-                pairKerning(face, triggers, script, text[i - 1].unicode(), c, previous, glyph, tables->advances);
+            const qint32 kern = pairKerning(face, triggers, script, text[i - 1].unicode(), c, previous, glyph, *tables);
             if (kern == kUnsafePair)
                 return undo(i);
-            advances[i - 1] = (widths[previous] + kern) * scale;
+            advances[i - 1] = (tables->advance(previous) + kern) * scale;
             glyphs[i - 1].advance = float(advances[i - 1]);
         }
-        advances[i] = widths[glyph] * scale;
+        advances[i] = tables->advance(glyph) * scale;
         glyphs[i] = ShapedGlyph{glyph, quint32(offset + i), float(advances[i]), 0, 0, &face};
         previous = glyph;
     }
@@ -386,7 +383,7 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
         const FontFace* face = previous;
         if (kind.flags & kInvisible) {
         } else if ((kind.flags & kMark) && previous->glyphFor(c) != 0) {
-        } else if (primaryTables && c <= 0xFFFF ? primaryTables->bmp[c] != 0 : primary->glyphFor(c) != 0) {
+        } else if (primaryTables && c <= 0xFFFF ? primaryTables->glyph(char16_t(c)) != 0 : primary->glyphFor(c) != 0) {
             face = primary.get();
         } else {
             std::shared_ptr<const FontFace> fallback = fonts.faceFor(role, c);
