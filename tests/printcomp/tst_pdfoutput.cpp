@@ -7,6 +7,7 @@
 #include "pdftools.h"
 #include <zendrik/zendrik.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -57,6 +58,43 @@ int inkPixels(const QImage& image) {
     return ink;
 }
 
+// Checks that every cross-reference entry of `pdf` points at its own object; returns the count of
+// objects, 0 after a failed check.
+int checkCrossReferences(const QByteArray& pdf) {
+    const qsizetype start = pdf.lastIndexOf("startxref\n");
+    const qsizetype xref = start > 0 ? pdf.mid(start + 10).split('\n').first().toLongLong() : -1;
+    if (xref <= 0 || !pdf.mid(xref).startsWith("xref\n0 ")) {
+        qWarning() << "no cross-reference table";
+        return 0;
+    }
+    const QList<QByteArray> lines = pdf.mid(xref).split('\n');
+    const int count = lines[1].split(' ')[1].toInt();
+    if (lines.size() < count + 3 || lines[2] != "0000000000 65535 f " || !lines[2 + count].startsWith("trailer") ||
+        !pdf.contains("/Size " + QByteArray::number(count) + ' ')) {
+        qWarning() << "the table's frame is wrong";
+        return 0;
+    }
+    for (int object = 1; object < count; ++object) {
+        const QByteArray& entry = lines[2 + object];
+        const qsizetype offset = entry.left(10).toLongLong();
+        if (entry.size() != 19 || !entry.endsWith(" 00000 n ") ||
+            !pdf.mid(offset, 20).startsWith(QByteArray::number(object) + " 0 obj\n")) {
+            qWarning() << "object" << object << "at" << entry;
+            return 0;
+        }
+    }
+    return count;
+}
+
+// The body of object `number` (between "obj" and "endobj"), found through the cross-references.
+QByteArray objectBody(const QByteArray& pdf, int number) {
+    const qsizetype xref = pdf.mid(pdf.lastIndexOf("startxref\n") + 10).split('\n').first().toLongLong();
+    const qsizetype entries = pdf.indexOf('\n', xref + 5) + 1; // after "xref\n0 N\n"
+    const qsizetype offset = pdf.mid(entries + 20 * qsizetype(number), 10).toLongLong();
+    const qsizetype body = pdf.indexOf('\n', offset) + 1;
+    return pdf.mid(body, pdf.indexOf("endobj", body) - body);
+}
+
 } // namespace
 
 class TestPdfOutput : public QObject {
@@ -70,6 +108,7 @@ private slots:
     void outlinesSurviveTheBuiltFont_data();
     void outlinesSurviveTheBuiltFont();
     void crossReferencesPointAtTheirObjects();
+    void manyPagesKeepTheirObjects();
     void charactersSharingAGlyphComeBackAsTyped();
     void underlineStandsBelowTheBaseline();
     void glyphsStandWhereShapingPutThem();
@@ -211,24 +250,53 @@ void TestPdfOutput::crossReferencesPointAtTheirObjects() {
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF-1.4\n"));
     QVERIFY(pdf.endsWith("%%EOF\n"));
-    const qsizetype start = pdf.lastIndexOf("startxref\n");
-    QVERIFY(start > 0);
-    const qsizetype xref = pdf.mid(start + 10).split('\n').first().toLongLong();
-    QVERIFY(pdf.mid(xref).startsWith("xref\n0 "));
-    const QList<QByteArray> lines = pdf.mid(xref).split('\n');
-    const int count = lines[1].split(' ')[1].toInt();
-    QVERIFY(count > 10);
-    QCOMPARE(lines[2], QByteArray("0000000000 65535 f "));
-    for (int object = 1; object < count; ++object) {
-        const QByteArray& entry = lines[2 + object];
-        QCOMPARE(entry.size(), 19); // 20 bytes with the line feed
-        QVERIFY(entry.endsWith(" 00000 n "));
-        const qsizetype offset = entry.left(10).toLongLong();
-        QVERIFY2(pdf.mid(offset).startsWith(QByteArray::number(object) + " 0 obj\n"), entry.constData());
-    }
-    QVERIFY(lines[2 + count].startsWith("trailer"));
-    QVERIFY(pdf.contains("/Size " + QByteArray::number(count) + ' '));
+    QVERIFY(checkCrossReferences(pdf) > 10);
     QVERIFY(pdftools::text(path).simplified().contains(text.simplified().section(u' ', -3)));
+}
+
+// Pages enough that the writer keeps most object offsets out of memory, with an object between
+// some of them (as a font or an image first used there), each drawing its own page-number form:
+// the cross-references, the page tree's order and each page's form must all hold.
+void TestPdfOutput::manyPagesKeepTheirObjects() {
+    constexpr int kPages = 20000;
+    const QString path = dir_->filePath(QStringLiteral("many.pdf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    PdfWriter writer(&file);
+    writer.start(QStringLiteral("Many"), QStringLiteral("test"), QDateTime::currentDateTime());
+    for (int page = 1; page <= kPages; ++page) {
+        if (page % 4999 == 0)
+            writer.writeObject(writer.reserveObject(), "<< /Between " + QByteArray::number(page) + " >>");
+        // Every tenth page without a number, as a page laid out once the count was known.
+        writer.addPage(QSizeF(200, 100), "0 0 m 10 10 l S", {}, page % 10 == 0 ? 0 : page);
+    }
+    QVERIFY(writer.writePageForms([&](int number, int object) {
+        writer.writeStream(object, "/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "% " + QByteArray::number(number),
+                           false);
+        return true;
+    }));
+    writer.finish("<< >>", {});
+    QVERIFY(!writer.failed());
+    file.close();
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(checkCrossReferences(pdf) > 2 * kPages);
+    const QByteArray tree = objectBody(pdf, 2);
+    QVERIFY(tree.contains("/Count " + QByteArray::number(kPages) + ' '));
+    const QList<QByteArray> kids = tree.mid(tree.indexOf('[') + 1).split('R');
+    QCOMPARE(kids.size(), kPages + 1);
+    for (int page = 1; page <= kPages; page += 997) {
+        const QByteArray dict = objectBody(pdf, kids[page - 1].simplified().split(' ').first().toInt());
+        QVERIFY2(dict.contains("/Type /Page "), dict.constData());
+        const qsizetype named = dict.indexOf("/PN ");
+        QCOMPARE(named >= 0, page % 10 != 0);
+        if (named >= 0) {
+            const QByteArray form = objectBody(pdf, dict.mid(named + 4).split(' ').first().toInt());
+            QVERIFY2(form.contains("stream\n% " + QByteArray::number(page) + '\n'), form.constData());
+        }
+    }
+    QCOMPARE(pdftools::info(path).pages, kPages);
 }
 
 // A CJK font draws an ideograph and the Kangxi radical like it with one glyph: each comes back as
@@ -315,10 +383,8 @@ void TestPdfOutput::glyphsStandWhereShapingPutThem() {
 
 void TestPdfOutput::textComesBackInEveryScript() {
     const QStringList lines = {
-        QStringLiteral("Latin: naïve café, Œuvre façade Ærø 1½ €5"),
-        QStringLiteral("Greek: Καλημέρα κόσμε"),
-        QStringLiteral("Cyrillic: Съешь же ещё этих булок"),
-        QStringLiteral("Hebrew: שלום עולם"),
+        QStringLiteral("Latin: naïve café, Œuvre façade Ærø 1½ €5"), QStringLiteral("Greek: Καλημέρα κόσμε"),
+        QStringLiteral("Cyrillic: Съешь же ещё этих булок"),         QStringLiteral("Hebrew: שלום עולם"),
         QStringLiteral("Arabic: مرحبا بالعالم عقلاً الإعلان أحرارًا"),
     };
     const QString path = print(QStringLiteral("Scripts"), lines.join(QStringLiteral("\r\n")), "DejaVu Sans");
