@@ -137,8 +137,9 @@ struct CachedGlyph {
 };
 
 // Words shaped on this thread, in font units (so any size), by face; cleared when full so that
-// memory stays bounded whatever the vocabulary. Only words some layout lookup acts on come here.
-constexpr qsizetype kMaxCachedWords = 1 << 12;
+// memory stays bounded whatever the vocabulary. Only words some layout lookup acts on come here:
+// a thousand of them hold the repeats, on real prose as on a dictionary's words.
+constexpr qsizetype kMaxCachedWords = 1 << 10;
 constexpr qsizetype kMaxCachedWordLength = 64;
 
 const std::vector<CachedGlyph>& shapedWord(const FontFace& face, QStringView word) {
