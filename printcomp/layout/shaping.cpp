@@ -267,11 +267,56 @@ FontSet::FontSet(const std::array<FontSpec, kFontRoles>& fonts) {
     }
 }
 
+namespace {
+
+// Qt's answers for earlier font sets, by the font's style (not its size) and character, while the
+// face answered lives: a job's font set would otherwise ask Qt again, on a thread of its own whose
+// font caches are empty, for every character its fonts lack.
+class RememberedFallbacks {
+public:
+    static QString styleOf(const QFont& font) {
+        QFont style(font);
+        style.setPointSize(12);
+        style.setUnderline(false);
+        return style.key();
+    }
+    std::shared_ptr<const FontFace> find(const QString& style, char32_t c) {
+        std::lock_guard lock(mutex_);
+        const auto it = faces_.constFind(Key{style, c});
+        return it == faces_.constEnd() ? nullptr : it->lock();
+    }
+    void remember(const QString& style, char32_t c, const std::shared_ptr<const FontFace>& face) {
+        std::lock_guard lock(mutex_);
+        if (faces_.size() >= kMaxFallbacks)
+            faces_.clear();
+        faces_.insert(Key{style, c}, face);
+    }
+
+private:
+    using Key = std::pair<QString, char32_t>;
+    std::mutex mutex_;
+    QHash<Key, std::weak_ptr<const FontFace>> faces_;
+};
+
+RememberedFallbacks& rememberedFallbacks() {
+    static RememberedFallbacks remembered;
+    return remembered;
+}
+
+} // namespace
+
 std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) const {
     const quint64 key = quint64(role) << 32 | c;
     std::lock_guard lock(mutex_);
     if (auto it = fallbacks_.constFind(key); it != fallbacks_.constEnd())
         return *it;
+    const QString style = RememberedFallbacks::styleOf(roles_[size_t(role)].font);
+    if (std::shared_ptr<const FontFace> face = rememberedFallbacks().find(style, c)) {
+        if (fallbacks_.size() >= kMaxFallbacks)
+            fallbacks_.clear();
+        fallbacks_.insert(key, face);
+        return face;
+    }
     if (!answering_.joinable())
         answering_ = std::jthread([this](std::stop_token stop) { answer(std::move(stop)); });
     std::shared_ptr<const FontFace> face;
@@ -284,6 +329,7 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
         answerReady_.wait(question, [&] { return !asked_; });
         face = std::exchange(answer_, nullptr);
     }
+    rememberedFallbacks().remember(style, c, face);
     if (fallbacks_.size() >= kMaxFallbacks)
         fallbacks_.clear();
     fallbacks_.insert(key, face);
