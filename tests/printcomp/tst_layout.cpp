@@ -115,6 +115,7 @@ private slots:
     void plainTextShapesAsHarfBuzzShapesEachWord_data();
     void plainTextShapesAsHarfBuzzShapesEachWord();
     void colourBitmapFontMeasuresInItsOwnUnits();
+    void fallbackFacesFollowTheStyleAcrossJobs();
 
 private:
     QtFontMetrics metrics_{dejaVuFonts()};
@@ -516,6 +517,22 @@ void TestLayout::colourBitmapFontMeasuresInItsOwnUnits() {
         QSKIP("Noto Color Emoji is not installed");
     const LineRun run = shapedRun(fonts, FontRole::Body, QStringLiteral("\U0001F600 4"));
     QVERIFY2(qAbs(run.width - 3 * 20 * 2550.0 / 2048) < 0.1, qPrintable(QString::number(run.width)));
+}
+
+// Fallback answers are remembered for later font sets: by style, never across styles.
+void TestLayout::fallbackFacesFollowTheStyleAcrossJobs() {
+    const char32_t han = 0x4E2D;
+    std::array<FontSpec, kFontRoles> specs = dejaVuFonts();
+    const std::shared_ptr<const FontFace> regular = FontSet(specs).faceFor(FontRole::Body, han);
+    specs[size_t(FontRole::Body)].bold = true;
+    const std::shared_ptr<const FontFace> bold = FontSet(specs).faceFor(FontRole::Body, han);
+    specs[size_t(FontRole::Body)].pointSize = 30;
+    const std::shared_ptr<const FontFace> larger = FontSet(specs).faceFor(FontRole::Body, han);
+    if (regular->kind() == FontFace::Kind::Boxes)
+        QSKIP("no font here has Han characters");
+    QVERIFY(!regular->bold());
+    QVERIFY(bold->bold());
+    QCOMPARE(larger, bold);
 }
 
 // Text no layout lookup acts on is shaped from the font's tables and a kerning table filled as
