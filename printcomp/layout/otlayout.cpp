@@ -18,53 +18,24 @@ void GlyphBits::unite(const GlyphBits& other) {
         words_[i] |= other.words_[i];
 }
 
-PairValues::Table::Table(size_t slots) : mask_(slots - 1), slots_(new std::atomic<quint64>[slots]) {
-    for (size_t i = 0; i < slots; ++i)
+PairValues::PairValues() : slots_(new std::atomic<quint64>[kSlots]) {
+    for (size_t i = 0; i < kSlots; ++i)
         slots_[i].store(0, std::memory_order_relaxed);
 }
 
-bool PairValues::Table::insert(quint32 pair, qint32 value) {
-    if (full())
-        return false;
+void PairValues::insert(quint32 pair, qint32 value) {
+    if (used_.load(std::memory_order_relaxed) >= kSlots / 4 * 3)
+        return;
     const quint64 entry = (quint64(pair) + 1) << 32 | quint32(value);
-    for (size_t at = slot(pair);; at = (at + 1) & mask_) {
+    for (size_t at = slot(pair);; at = (at + 1) & (kSlots - 1)) {
         quint64 seen = slots_[at].load(std::memory_order_acquire);
         if (seen == 0 && slots_[at].compare_exchange_strong(seen, entry, std::memory_order_acq_rel)) {
             used_.fetch_add(1, std::memory_order_relaxed);
-            return true;
+            return;
         }
         if (seen >> 32 == quint64(pair) + 1)
-            return true; // another thread found it too
+            return; // another thread found it too
     }
-}
-
-void PairValues::Table::copyInto(Table& other) const {
-    for (size_t i = 0; i <= mask_; ++i) {
-        const quint64 entry = slots_[i].load(std::memory_order_acquire);
-        if (entry != 0)
-            other.insert(quint32((entry >> 32) - 1), qint32(quint32(entry)));
-    }
-}
-
-void PairValues::insert(quint32 pair, qint32 value) {
-    Table* table = current_.load(std::memory_order_acquire);
-    // Only the newest table takes values; the lock is taken only to make one.
-    if (table && table->insert(pair, value))
-        return;
-    std::lock_guard lock(growing_);
-    table = current_.load(std::memory_order_acquire);
-    if (table && !table->full()) {
-        table->insert(pair, value);
-        return;
-    }
-    if (table && table->size() >= kMostSlots)
-        return;
-    auto grown = std::make_unique<Table>(table ? table->size() * 4 : kFirstSlots);
-    if (table)
-        table->copyInto(*grown);
-    grown->insert(pair, value);
-    current_.store(grown.get(), std::memory_order_release);
-    tables_.push_back(std::move(grown));
 }
 
 bool LayoutTriggers::triggersPair(unsigned first, unsigned second) const {

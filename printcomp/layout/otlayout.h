@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 struct hb_face_t;
@@ -33,52 +32,30 @@ private:
     std::vector<quint64> words_;
 };
 
-// Values found for pairs of glyphs, shared by every thread without a lock: a cache that starts
-// small and grows fourfold when three quarters full, up to a bound past which further pairs are not
-// kept. A value inserted while the table grows may be lost, and is looked up again later.
+// Values found for pairs of glyphs, shared by every thread without a lock. Fixed in size: once it
+// is three quarters full, further pairs are not kept.
 class PairValues {
 public:
+    PairValues();
     bool find(quint32 pair, qint32& value) const {
-        const Table* table = current_.load(std::memory_order_acquire);
-        return table && table->find(pair, value);
+        for (size_t at = slot(pair), probes = 0; probes < kSlots; at = (at + 1) & (kSlots - 1), ++probes) {
+            const quint64 entry = slots_[at].load(std::memory_order_acquire);
+            if (entry == 0)
+                return false;
+            if (entry >> 32 == quint64(pair) + 1) {
+                value = qint32(quint32(entry));
+                return true;
+            }
+        }
+        return false;
     }
     void insert(quint32 pair, qint32 value);
 
 private:
-    static constexpr size_t kFirstSlots = 1 << 9;
-    static constexpr size_t kMostSlots = 1 << 15;
-    class Table {
-    public:
-        explicit Table(size_t slots);
-        bool find(quint32 pair, qint32& value) const {
-            for (size_t at = slot(pair), probes = 0; probes <= mask_; at = (at + 1) & mask_, ++probes) {
-                const quint64 entry = slots_[at].load(std::memory_order_acquire);
-                if (entry == 0)
-                    return false;
-                if (entry >> 32 == quint64(pair) + 1) {
-                    value = qint32(quint32(entry));
-                    return true;
-                }
-            }
-            return false;
-        }
-        // False once three quarters full.
-        bool insert(quint32 pair, qint32 value);
-        bool full() const { return used_.load(std::memory_order_relaxed) >= (mask_ + 1) / 4 * 3; }
-        size_t size() const { return mask_ + 1; }
-        void copyInto(Table& other) const;
-
-    private:
-        size_t slot(quint32 pair) const { return size_t(pair * 0x9E3779B1u) & mask_; }
-        size_t mask_;
-        std::unique_ptr<std::atomic<quint64>[]> slots_;
-        std::atomic<size_t> used_{0};
-    };
-
-    std::atomic<Table*> current_{nullptr};
-    std::mutex growing_;
-    // Every table made: a reader may still be in an older one.
-    std::vector<std::unique_ptr<Table>> tables_;
+    static constexpr size_t kSlots = 1 << 15;
+    static size_t slot(quint32 pair) { return size_t((pair * 0x9E3779B1u) >> 17) & (kSlots - 1); }
+    std::unique_ptr<std::atomic<quint64>[]> slots_;
+    std::atomic<size_t> used_{0};
 };
 
 struct LayoutTriggers {
