@@ -25,6 +25,8 @@ constexpr qsizetype kMaxFallbacks = 65536;
 bool mayNeedBidi(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
+        if (u < 0x0590)
+            continue;
         if ((u >= 0x0590 && u <= 0x08FF) || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF) ||
             (u >= 0xD800 && u <= 0xDFFF) || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
             return true;
@@ -420,6 +422,25 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
     int marks = 0;
     const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < n;) {
+        if (levels.empty() && primaryTables && !runs.empty() && runs.back().face == primary.get()) {
+            // Printable ASCII the role's face has, continuing its run: most of Latin text. Letters
+            // continue only a Latin run; the rest are of no script.
+            qsizetype j = i;
+            for (; j < n; ++j) {
+                const char16_t u = units[j] == u'\t' ? u' ' : units[j];
+                if (u < 0x20 || u >= 0x7F || primaryTables->bmp[u] == 0)
+                    break;
+                if (((u | 0x20) >= u'a' && (u | 0x20) <= u'z') && script != HB_SCRIPT_LATIN)
+                    break;
+            }
+            if (j > i) {
+                runs.back().end = j;
+                marks = 0;
+                previous = primary.get();
+                i = j;
+                continue;
+            }
+        }
         char32_t c = units[i];
         qsizetype length = 1;
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
