@@ -19,6 +19,7 @@ using namespace zendrik;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     fuzzcommon::startGuiApplication(argc, argv);
+    fuzzcommon::warmFonts();
     return 0;
 }
 

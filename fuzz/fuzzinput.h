@@ -7,14 +7,16 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "layout/shaping.h"
+
 #include <array>
+#include <memory>
+#include <vector>
 
 namespace fuzzcommon {
 
-// Text made of the things that trouble line breaking: tabs, every kind of line break, words longer
-// than a line, right-to-left and CJK characters, combining marks, surrogate pairs, odd spaces.
-inline QString fuzzText(FuzzedDataProvider& in, size_t maxTokens) {
-    static const std::array<const char16_t*, 16> kPieces{u"\u05E9\u05DC\u05D5\u05DD",
+// Pieces of text of the scripts and characters that need shaping or a fallback font.
+inline constexpr std::array<const char16_t*, 16> kPieces{u"\u05E9\u05DC\u05D5\u05DD",
                                                          u"\u0645\u0631\u062D\u0628\u0627",
                                                          u"\u4E2D\u6587\u6587\u672C",
                                                          u"\u3000",
@@ -30,6 +32,10 @@ inline QString fuzzText(FuzzedDataProvider& in, size_t maxTokens) {
                                                          u"\u00AD",
                                                          u"\uFEFF",
                                                          u"\u0915\u094D\u0937"};
+
+// Text made of the things that trouble line breaking: tabs, every kind of line break, words longer
+// than a line, right-to-left and CJK characters, combining marks, surrogate pairs, odd spaces.
+inline QString fuzzText(FuzzedDataProvider& in, size_t maxTokens) {
     QString text;
     for (size_t n = 0; n < maxTokens && in.remaining_bytes() > 0; ++n) {
         const uint8_t token = in.ConsumeIntegral<uint8_t>();
@@ -58,11 +64,64 @@ inline QString fuzzText(FuzzedDataProvider& in, size_t maxTokens) {
     return text;
 }
 
-// One of the machine's font families, or now and then one that does not exist.
+// Families of each kind of font layout and output treat apart: TrueType with large layout tables,
+// fixed pitch, a family with only a regular face (bold and italic made up), Type 1, CFF, a CJK
+// collection, colour bitmaps, scripts shaped by their own rules. Every face of them is made once
+// per process (warmFonts): an execution that opened fonts anew spent nearly all its time there
+// instead of in the code under test.
+inline const QStringList& fuzzFamilies() {
+    static const QStringList families = [] {
+        const QStringList installed = QFontDatabase::families();
+        QStringList picked;
+        for (const char* name : {"DejaVu Sans", "DejaVu Sans Mono", "DejaVu Math TeX Gyre", "Liberation Serif",
+                                 "Nimbus Roman", "Standard Symbols PS", "Comic Neue", "Noto Sans CJK SC",
+                                 "Noto Color Emoji", "Noto Sans Arabic", "Noto Sans Thai"}) {
+            if (installed.contains(QLatin1String(name)))
+                picked << QLatin1String(name);
+        }
+        return picked;
+    }();
+    return families;
+}
+
+// One of those families, or now and then one that does not exist.
 inline QString fuzzFamily(FuzzedDataProvider& in) {
-    static const QStringList families = QFontDatabase::families();
-    return families.value(in.ConsumeIntegralInRange<int>(0, int(families.size())),
-                          QStringLiteral("No Such Font Family"));
+    return fuzzFamilies().value(in.ConsumeIntegralInRange<int>(0, int(fuzzFamilies().size())),
+                                QStringLiteral("No Such Font Family"));
+}
+
+// Makes every face the fuzz fonts and text can reach, the fallbacks included, and keeps them for
+// the process, so that the executions find them made.
+inline void warmFonts() {
+    static std::vector<std::shared_ptr<const zendrik::FontFace>> kept;
+    QString characters = QStringLiteral("!\"#.,;:-()\t ");
+    for (int c = 0; c < 26; ++c) {
+        characters += QChar(u'a' + c);
+        characters += QChar(u'A' + c);
+    }
+    for (int c = 0; c < 10; ++c)
+        characters += QChar(u'0' + c);
+    // What fuzzText makes of its highest tokens.
+    for (int token = 186; token < 256; ++token)
+        characters += QChar(0xA0 + token);
+    for (const char16_t* piece : kPieces)
+        characters += QString::fromUtf16(piece);
+    QStringList families = fuzzFamilies();
+    families << QStringLiteral("No Such Font Family");
+    for (const QString& family : families) {
+        for (const int style : {0, 1, 2, 3}) {
+            zendrik::FontSpec spec;
+            spec.name = family;
+            spec.bold = style & 1;
+            spec.italic = style & 2;
+            std::array<zendrik::FontSpec, zendrik::kFontRoles> specs;
+            specs.fill(spec);
+            const zendrik::FontSet set(specs);
+            kept.push_back(set.primary(zendrik::FontRole::Body));
+            for (const char32_t c : characters.toUcs4())
+                kept.push_back(set.faceFor(zendrik::FontRole::Body, c));
+        }
+    }
 }
 
 } // namespace fuzzcommon

@@ -220,7 +220,10 @@ std::shared_ptr<const FontFace> FontFace::fromRawFont(const QRawFont& font) {
     std::shared_ptr<FontFace> face(new FontFace);
     face->data_ = std::make_unique<Snapshot>();
     Snapshot& data = *face->data_;
-    face->unitsPerEm_ = std::clamp(int(std::lround(font.unitsPerEm())), 16, 16384);
+    // The head table's units, which HarfBuzz's advances are in: for a bitmap font Qt gives the
+    // strike's size in pixels instead.
+    const int headUnits = head.size() >= 20 ? int(bigEndian(head, 18, 2)) : 0;
+    face->unitsPerEm_ = std::clamp(headUnits >= 16 ? headUnits : int(std::lround(font.unitsPerEm())), 16, 16384);
     QRawFont em(font);
     em.setPixelSize(face->unitsPerEm_);
     face->ascent_ = int(std::lround(em.ascent()));

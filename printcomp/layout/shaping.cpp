@@ -25,6 +25,8 @@ constexpr qsizetype kMaxFallbacks = 65536;
 bool mayNeedBidi(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
+        if (u < 0x0590)
+            continue;
         if ((u >= 0x0590 && u <= 0x08FF) || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF) ||
             (u >= 0xD800 && u <= 0xDFFF) || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
             return true;
@@ -265,11 +267,56 @@ FontSet::FontSet(const std::array<FontSpec, kFontRoles>& fonts) {
     }
 }
 
+namespace {
+
+// Qt's answers for earlier font sets, by the font's style (not its size) and character, while the
+// face answered lives: a job's font set would otherwise ask Qt again, on a thread of its own whose
+// font caches are empty, for every character its fonts lack.
+class RememberedFallbacks {
+public:
+    static QString styleOf(const QFont& font) {
+        QFont style(font);
+        style.setPointSize(12);
+        style.setUnderline(false);
+        return style.key();
+    }
+    std::shared_ptr<const FontFace> find(const QString& style, char32_t c) {
+        std::lock_guard lock(mutex_);
+        const auto it = faces_.constFind(Key{style, c});
+        return it == faces_.constEnd() ? nullptr : it->lock();
+    }
+    void remember(const QString& style, char32_t c, const std::shared_ptr<const FontFace>& face) {
+        std::lock_guard lock(mutex_);
+        if (faces_.size() >= kMaxFallbacks)
+            faces_.clear();
+        faces_.insert(Key{style, c}, face);
+    }
+
+private:
+    using Key = std::pair<QString, char32_t>;
+    std::mutex mutex_;
+    QHash<Key, std::weak_ptr<const FontFace>> faces_;
+};
+
+RememberedFallbacks& rememberedFallbacks() {
+    static RememberedFallbacks remembered;
+    return remembered;
+}
+
+} // namespace
+
 std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) const {
     const quint64 key = quint64(role) << 32 | c;
     std::lock_guard lock(mutex_);
     if (auto it = fallbacks_.constFind(key); it != fallbacks_.constEnd())
         return *it;
+    const QString style = RememberedFallbacks::styleOf(roles_[size_t(role)].font);
+    if (std::shared_ptr<const FontFace> face = rememberedFallbacks().find(style, c)) {
+        if (fallbacks_.size() >= kMaxFallbacks)
+            fallbacks_.clear();
+        fallbacks_.insert(key, face);
+        return face;
+    }
     if (!answering_.joinable())
         answering_ = std::jthread([this](std::stop_token stop) { answer(std::move(stop)); });
     std::shared_ptr<const FontFace> face;
@@ -282,6 +329,7 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
         answerReady_.wait(question, [&] { return !asked_; });
         face = std::exchange(answer_, nullptr);
     }
+    rememberedFallbacks().remember(style, c, face);
     if (fallbacks_.size() >= kMaxFallbacks)
         fallbacks_.clear();
     fallbacks_.insert(key, face);
@@ -372,6 +420,25 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
     int marks = 0;
     const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < n;) {
+        if (levels.empty() && primaryTables && !runs.empty() && runs.back().face == primary.get()) {
+            // Printable ASCII the role's face has, continuing its run: most of Latin text. Letters
+            // continue only a Latin run; the rest are of no script.
+            qsizetype j = i;
+            for (; j < n; ++j) {
+                const char16_t u = units[j] == u'\t' ? u' ' : units[j];
+                if (u < 0x20 || u >= 0x7F || primaryTables->bmp[u] == 0)
+                    break;
+                if (((u | 0x20) >= u'a' && (u | 0x20) <= u'z') && script != HB_SCRIPT_LATIN)
+                    break;
+            }
+            if (j > i) {
+                runs.back().end = j;
+                marks = 0;
+                previous = primary.get();
+                i = j;
+                continue;
+            }
+        }
         char32_t c = units[i];
         qsizetype length = 1;
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {

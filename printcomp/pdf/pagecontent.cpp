@@ -3,6 +3,7 @@
 #include "layout/drawing.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace zendrik {
@@ -66,7 +67,13 @@ public:
     }
 
 private:
-    static bool special(char b) { return b == '(' || b == ')' || b == '\\' || b == '\r'; }
+    static bool special(char b) { return kSpecial[quint8(b)]; }
+    static constexpr std::array<bool, 256> kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char b : {'(', ')', '\\', '\r'})
+            special[quint8(b)] = true;
+        return special;
+    }();
     void closeString() {
         if (string_) {
             out_ += ')';

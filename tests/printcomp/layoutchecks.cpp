@@ -55,7 +55,51 @@ QString printableCharacters(const QString& text) {
     return out;
 }
 
-Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
+namespace {
+
+// The same body laid out as the other paths do: lines broken on one thread as the body is read, and
+// pages counted from the lines alone, as the preview counts them.
+QString crossChecked(const LayoutSpec& spec, const QString& body, const FontMetrics& metrics,
+                     const QList<Page>& pages) {
+    // Lines broken on one thread, as the body is read, must be the same lines.
+    LayoutEngine serial(spec, metrics);
+    Page page;
+    StringBodySource again(body);
+    qsizetype index = 0;
+    while (serial.nextPage(again, page)) {
+        if (index >= pages.size() || runsOf(page) != runsOf(pages[index]) || page.bodyLines != pages[index].bodyLines) {
+            return QStringLiteral("page %1 differs between lines broken on one thread and on three").arg(page.number);
+        }
+        ++index;
+    }
+    if (index != pages.size()) {
+        return QStringLiteral("one thread gives %1 pages, three %2").arg(index).arg(pages.size());
+    }
+    // The preview counts pages on several threads from the number of body lines alone: it must
+    // agree with laying them out, line for line.
+    LayoutSpec uncounted = spec;
+    uncounted.pageCountPending = false;
+    StringBodySource counting(body);
+    const Result<PageCount> counted = countPages(uncounted, counting, metrics, 3);
+    qint64 bodyLines = 0;
+    for (const Page& p : pages)
+        bodyLines += p.bodyLines;
+    if (!counted) {
+        return QStringLiteral("counting failed: %1").arg(counted.failure().message);
+    }
+    if (counted.value().pages != pages.size() || counted.value().lines != bodyLines) {
+        return QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines")
+            .arg(pages.size())
+            .arg(bodyLines)
+            .arg(counted.value().pages)
+            .arg(counted.value().lines);
+    }
+    return QString();
+}
+
+} // namespace
+
+Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics, bool crossCheck) {
     Laid laid;
     spec.pageCountPending = spec.pageNumbers;
     laid.spec = spec;
@@ -69,44 +113,10 @@ Laid layOut(LayoutSpec spec, const QString& body, const FontMetrics& metrics) {
     laid.error = engine.failure() ? engine.failure()->message : QString();
     if (!laid.error.isEmpty())
         return laid;
-    // Lines broken on one thread, as the body is read, must be the same lines.
-    LayoutEngine serial(spec, metrics);
-    StringBodySource again(body);
-    qsizetype index = 0;
-    while (serial.nextPage(again, page)) {
-        if (index >= laid.pages.size() || runsOf(page) != runsOf(laid.pages[index]) ||
-            page.bodyLines != laid.pages[index].bodyLines) {
-            laid.error =
-                QStringLiteral("page %1 differs between lines broken on one thread and on three").arg(page.number);
-            return laid;
-        }
-        ++index;
-    }
-    if (index != laid.pages.size()) {
-        laid.error = QStringLiteral("one thread gives %1 pages, three %2").arg(index).arg(laid.pages.size());
+    if (crossCheck)
+        laid.error = crossChecked(spec, body, metrics, laid.pages);
+    if (!laid.error.isEmpty())
         return laid;
-    }
-    // The preview counts pages on several threads from the number of body lines alone: it must
-    // agree with laying them out, line for line.
-    LayoutSpec uncounted = spec;
-    uncounted.pageCountPending = false;
-    StringBodySource counting(body);
-    const Result<PageCount> counted = countPages(uncounted, counting, metrics, 3);
-    qint64 bodyLines = 0;
-    for (const Page& p : laid.pages)
-        bodyLines += p.bodyLines;
-    if (!counted) {
-        laid.error = QStringLiteral("counting failed: %1").arg(counted.failure().message);
-        return laid;
-    }
-    if (counted.value().pages != laid.pages.size() || counted.value().lines != bodyLines) {
-        laid.error = QStringLiteral("laid out: %1 pages, %2 lines; counted: %3 pages, %4 lines")
-                         .arg(laid.pages.size())
-                         .arg(bodyLines)
-                         .arg(counted.value().pages)
-                         .arg(counted.value().lines);
-        return laid;
-    }
     if (spec.pageNumbers) {
         // What the writer does once the last page is out: each page gets "Page N of M".
         const int count = int(laid.pages.size());

@@ -16,9 +16,10 @@ struct Laid {
 };
 
 // Lays out `body` to the end as a job does: lines broken on several threads, and with page numbers
-// each page's "Page N of M" added once the last page is laid out. Pages that differ from lines
-// broken on one thread as the body is read are reported in `error`.
-Laid layOut(zendrik::LayoutSpec spec, const QString& body, const zendrik::FontMetrics& metrics);
+// each page's "Page N of M" added once the last page is laid out. With `crossCheck`, pages that
+// differ from lines broken on one thread as the body is read, or from the pages counted from the
+// lines alone, are reported in `error`.
+Laid layOut(zendrik::LayoutSpec spec, const QString& body, const zendrik::FontMetrics& metrics, bool crossCheck = true);
 
 // Empty when the pages keep every promise; otherwise the first one broken, with the page:
 // - every body character exactly once across the pages, in order, apart from white space;

@@ -114,6 +114,8 @@ private slots:
     void layoutResumesAtAPageStart();
     void plainTextShapesAsHarfBuzzShapesEachWord_data();
     void plainTextShapesAsHarfBuzzShapesEachWord();
+    void colourBitmapFontMeasuresInItsOwnUnits();
+    void fallbackFacesFollowTheStyleAcrossJobs();
 
 private:
     QtFontMetrics metrics_{dejaVuFonts()};
@@ -503,6 +505,34 @@ void TestLayout::layoutResumesAtAPageStart() {
             QCOMPARE(describe(page), pages[n - 1]);
         }
     }
+}
+
+// Qt gives a colour bitmap font's strike size as its units per em; its advances are in the head
+// table's units (Noto Color Emoji: 2550 of 2048).
+void TestLayout::colourBitmapFontMeasuresInItsOwnUnits() {
+    std::array<FontSpec, kFontRoles> specs = dejaVuFonts(20);
+    specs[size_t(FontRole::Body)].name = QStringLiteral("Noto Color Emoji");
+    const FontSet fonts(specs);
+    if (fonts.primary(FontRole::Body)->kind() != FontFace::Kind::Bitmaps)
+        QSKIP("Noto Color Emoji is not installed");
+    const LineRun run = shapedRun(fonts, FontRole::Body, QStringLiteral("\U0001F600 4"));
+    QVERIFY2(qAbs(run.width - 3 * 20 * 2550.0 / 2048) < 0.1, qPrintable(QString::number(run.width)));
+}
+
+// Fallback answers are remembered for later font sets: by style, never across styles.
+void TestLayout::fallbackFacesFollowTheStyleAcrossJobs() {
+    const char32_t han = 0x4E2D;
+    std::array<FontSpec, kFontRoles> specs = dejaVuFonts();
+    const std::shared_ptr<const FontFace> regular = FontSet(specs).faceFor(FontRole::Body, han);
+    specs[size_t(FontRole::Body)].bold = true;
+    const std::shared_ptr<const FontFace> bold = FontSet(specs).faceFor(FontRole::Body, han);
+    specs[size_t(FontRole::Body)].pointSize = 30;
+    const std::shared_ptr<const FontFace> larger = FontSet(specs).faceFor(FontRole::Body, han);
+    if (regular->kind() == FontFace::Kind::Boxes)
+        QSKIP("no font here has Han characters");
+    QVERIFY(!regular->bold());
+    QVERIFY(bold->bold());
+    QCOMPARE(larger, bold);
 }
 
 // Text no layout lookup acts on is shaped from the font's tables and a kerning table filled as
