@@ -426,7 +426,7 @@ ShapedText shapeText(const FontSet& fonts, FontRole role, const QString& text) {
             qsizetype j = i;
             for (; j < n; ++j) {
                 const char16_t u = units[j] == u'\t' ? u' ' : units[j];
-                if (u < 0x20 || u >= 0x7F || primaryTables->bmp[u] == 0)
+                if (u < 0x20 || u >= 0x7F || primaryTables->glyph(u) == 0)
                     break;
                 if (((u | 0x20) >= u'a' && (u | 0x20) <= u'z') && script != HB_SCRIPT_LATIN)
                     break;
