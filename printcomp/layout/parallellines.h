@@ -25,7 +25,7 @@ class ParallelLines : public LineSource {
 public:
     // Enough text per batch that handing it over costs nothing next to breaking it, little enough
     // that the first page comes at once and the batches under way hold little.
-    static constexpr qsizetype kBatchLength = 16 * 1024;
+    static constexpr qsizetype kBatchLength = 8 * 1024;
 
     // `batchLength`: the characters a batch aims at (a batch holds at least one piece of the body).
     ParallelLines(BodySource& body, const FontSet& fonts, qreal width, qreal tabDistance, int threads,
