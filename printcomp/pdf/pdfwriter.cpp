@@ -110,10 +110,14 @@ public:
     void set(int number, qint64 offset) {
         if (qint64* block = load(number / kBlock))
             block[number % kBlock] = offset;
+        else
+            lost_ = true;
     }
     // Calls f with every object's offset in number order (-1: reserved, never written); false when
     // a block could not be read back.
     template <typename F> bool forEach(F f) {
+        if (lost_)
+            return false;
         for (int b = 0; b < int(blocks_.size()); ++b) {
             const qint64* block = load(b);
             if (!block)
@@ -173,6 +177,7 @@ private:
     int size_ = 0;
     QTemporaryFile spill_;
     bool noSpill_ = false;
+    bool lost_ = false; // an offset could not be kept: the table would be wrong
 };
 
 PdfWriter::PdfWriter(QIODevice* device)
