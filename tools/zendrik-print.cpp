@@ -4,9 +4,11 @@
 #include <zendrik/members.h>
 #include <zendrik/zendrik.h>
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -319,6 +321,40 @@ private:
 };
 
 // Writes the pages `range` ("A-B", "A" or empty for all) of the preview at `dpi` into `folder`.
+// Puts `bytes` into the folder under `name`: written to a new file of its own, then renamed over
+// whatever had the name. A symbolic link or FIFO planted there is replaced, never written through;
+// a page half written is never seen under the name. Empty on success, else the system's reason.
+QString replaceFile(const QString& folder, const QString& name, const QByteArray& bytes) {
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const QByteArray target = QFile::encodeName(name);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = "." + target + "." + QByteArray::number(getpid()) + "-" + QByteArray::number(attempt);
+        fd = ::openat(dir, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    int error = fd < 0 ? errno : 0;
+    for (qsizetype done = 0; fd >= 0 && error == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (fd >= 0 && ::close(fd) != 0 && error == 0)
+        error = errno;
+    if (fd >= 0 && error == 0 && ::renameat(dir, temporary.constData(), dir, target.constData()) != 0)
+        error = errno;
+    if (fd >= 0 && error != 0)
+        ::unlinkat(dir, temporary.constData(), 0);
+    ::close(dir);
+    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
+}
+
 int writePages(zendrik::Zendrik& component, const QString& folder, const QString& range, const QString& dpiText,
                bool quietly) {
     bool ok = true;
@@ -364,14 +400,17 @@ int writePages(zendrik::Zendrik& component, const QString& folder, const QString
             complain(QStringLiteral("cancelled"));
             return PrintFailed;
         }
-        const QString path = QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0')));
-        QImageWriter writer(path, "png");
-        if (image.isNull() || !writer.write(image)) {
+        const QString name = QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0'));
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        QImageWriter writer(&png, "png");
+        const QString failure = image.isNull()         ? component.previewError()
+                                : !writer.write(image) ? writer.errorString()
+                                                       : replaceFile(folder, name, png.data());
+        if (!failure.isEmpty()) {
+            const QString path = QDir::toNativeSeparators(QDir(folder).filePath(name));
             err() << "zendrik-print: page " << page << ": "
-                  << (image.isNull() ? component.previewError()
-                                     : shown(QDir::toNativeSeparators(path), STDERR_FILENO) + QStringLiteral(": ") +
-                                           writer.errorString())
-                  << "\n";
+                  << (image.isNull() ? failure : shown(path, STDERR_FILENO) + QStringLiteral(": ") + failure) << "\n";
             return PrintFailed;
         }
     }

@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -299,16 +300,25 @@ void TestZendrikPrint::failures() {
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-// The pages chosen, each the component's preview of it at that resolution, and nothing else.
+// The pages chosen, each the component's preview of it at that resolution, and nothing else. A
+// symbolic link or a FIFO planted under a page's name is replaced, not written through.
 void TestZendrikPrint::writesThePagesAsPictures() {
     QTemporaryDir dir;
     const QString data = qEnvironmentVariable("ZENDRIK_DATA_DIR");
     const QString folder = dir.filePath(QStringLiteral("pages"));
+    const QString victim = dir.filePath(QStringLiteral("victim.txt"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile(data + "/Demo1.txt").copy(victim));
+    QVERIFY(QFile::link(victim, folder + "/page-0002.png"));
+    QCOMPARE(mkfifo(QFile::encodeName(folder + "/page-0003.png").constData(), 0600), 0);
     const Run r = zendrikPrint({"--set", "DocFile=" + data + "/Demo1.txt", "--set", "DocFileAllData=true", "--png",
                                 folder, "--pages", "2-3", "--dpi", "50"},
                                dir.path());
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"page-0002.png", "page-0003.png"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden),
+             (QStringList{"page-0002.png", "page-0003.png"}));
+    QVERIFY(!QFileInfo(folder + "/page-0002.png").isSymLink());
+    QCOMPARE(QFileInfo(victim).size(), QFileInfo(data + "/Demo1.txt").size());
     zendrik::Zendrik z;
     z.setDocFile(data + "/Demo1.txt");
     z.setDocFileAllData(true);
