@@ -84,8 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const layoutchecks::Laid laid = layoutchecks::layOut(spec, body, metrics, crossCheck);
     if (!laid.error.isEmpty()) {
-        // Knowing M, the kept pass may find no room for "Page M of M"; nothing else may stop it.
-        if (LayoutEngine(laid.spec, metrics).roomFailure() && laid.pages.isEmpty())
+        // Once the last page is laid out, "Page M of M" may find no room; nothing else may stop it.
+        LayoutSpec counted = laid.spec;
+        counted.pageCountPending = false;
+        counted.pageCount = int(laid.pages.size());
+        if (spec.pageNumbers && LayoutEngine(counted, metrics).roomFailure())
             return 0;
         fuzzcommon::fail("layout stopped with room checked", laid.error);
     }
