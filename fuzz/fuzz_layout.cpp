@@ -10,6 +10,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -84,10 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const layoutchecks::Laid laid = layoutchecks::layOut(spec, body, metrics, crossCheck);
     if (!laid.error.isEmpty()) {
-        // Once the last page is laid out, "Page M of M" may find no room; nothing else may stop it.
+        // "Page M of M" may find no room, before the first page (M at least 1) or once the last is
+        // laid out; nothing else may stop it.
         LayoutSpec counted = laid.spec;
         counted.pageCountPending = false;
-        counted.pageCount = int(laid.pages.size());
+        counted.pageCount = std::max(1, int(laid.pages.size()));
         if (spec.pageNumbers && LayoutEngine(counted, metrics).roomFailure())
             return 0;
         fuzzcommon::fail("layout stopped with room checked", laid.error);
