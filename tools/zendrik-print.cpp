@@ -320,7 +320,6 @@ private:
     int pages_ = 0;
 };
 
-// Writes the pages `range` ("A-B", "A" or empty for all) of the preview at `dpi` into `folder`.
 // Puts `bytes` into the folder under `name`: written to a new file of its own, then renamed over
 // whatever had the name. A symbolic link or FIFO planted there is replaced, never written through;
 // a page half written is never seen under the name. Empty on success, else the system's reason.
@@ -355,6 +354,7 @@ QString replaceFile(const QString& folder, const QString& name, const QByteArray
     return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Writes the pages `range` ("A-B", "A" or empty for all) of the preview at `dpi` into `folder`.
 int writePages(zendrik::Zendrik& component, const QString& folder, const QString& range, const QString& dpiText,
                bool quietly) {
     bool ok = true;
