@@ -311,25 +311,21 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
     if (auto it = fallbacks_.constFind(key); it != fallbacks_.constEnd())
         return *it;
     const QString style = RememberedFallbacks::styleOf(roles_[size_t(role)].font);
-    if (std::shared_ptr<const FontFace> face = rememberedFallbacks().find(style, c)) {
-        if (fallbacks_.size() >= kMaxFallbacks)
-            fallbacks_.clear();
-        fallbacks_.insert(key, face);
-        return face;
+    std::shared_ptr<const FontFace> face = rememberedFallbacks().find(style, c);
+    if (!face) {
+        if (!answering_.joinable())
+            answering_ = std::jthread([this](std::stop_token stop) { answer(std::move(stop)); });
+        {
+            std::unique_lock question(questionMutex_);
+            questionRole_ = role;
+            question_ = c;
+            asked_ = true;
+            questionReady_.notify_one();
+            answerReady_.wait(question, [&] { return !asked_; });
+            face = std::exchange(answer_, nullptr);
+        }
+        rememberedFallbacks().remember(style, c, face);
     }
-    if (!answering_.joinable())
-        answering_ = std::jthread([this](std::stop_token stop) { answer(std::move(stop)); });
-    std::shared_ptr<const FontFace> face;
-    {
-        std::unique_lock question(questionMutex_);
-        questionRole_ = role;
-        question_ = c;
-        asked_ = true;
-        questionReady_.notify_one();
-        answerReady_.wait(question, [&] { return !asked_; });
-        face = std::exchange(answer_, nullptr);
-    }
-    rememberedFallbacks().remember(style, c, face);
     if (fallbacks_.size() >= kMaxFallbacks)
         fallbacks_.clear();
     fallbacks_.insert(key, face);
