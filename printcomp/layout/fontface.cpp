@@ -421,8 +421,19 @@ FontFace::GlyphTables::~GlyphTables() {
         delete block.load();
 }
 
+namespace {
+
 // Blocks are read by whichever thread asks first; one that loses the race to publish its block
-// drops it.
+// drops it and takes the winner's.
+template <typename Block> const Block* publish(std::atomic<const Block*>& slot, std::unique_ptr<Block> made) {
+    const Block* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
+        return made.release();
+    return expected;
+}
+
+} // namespace
+
 const FontFace::GlyphTables::CharBlock* FontFace::GlyphTables::readChars(unsigned block) const {
     auto made = std::make_unique<CharBlock>();
     for (unsigned i = 0; i < 256; ++i) {
@@ -430,10 +441,7 @@ const FontFace::GlyphTables::CharBlock* FontFace::GlyphTables::readChars(unsigne
         const bool found = hb_font_get_nominal_glyph(font_, (block << 8) | i, &glyph);
         (*made)[i] = found && glyph <= 0xFFFF ? quint16(glyph) : 0;
     }
-    const CharBlock* expected = nullptr;
-    if (chars_[block].compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
-        return made.release();
-    return expected;
+    return publish(chars_[block], std::move(made));
 }
 
 const FontFace::GlyphTables::AdvanceBlock* FontFace::GlyphTables::readAdvances(unsigned block) const {
@@ -449,10 +457,7 @@ const FontFace::GlyphTables::AdvanceBlock* FontFace::GlyphTables::readAdvances(u
         hb_font_get_glyph_h_advances(font_, count, glyphs.data(), sizeof(hb_codepoint_t), advances.data(),
                                      sizeof(hb_position_t));
     std::copy_n(advances.begin(), count, made->begin());
-    const AdvanceBlock* expected = nullptr;
-    if (advances_[block].compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
-        return made.release();
-    return expected;
+    return publish(advances_[block], std::move(made));
 }
 
 const LayoutTriggers& FontFace::layoutTriggers(quint32 script) const {

@@ -9,15 +9,19 @@
 
 namespace zendrik {
 
-void GlyphBits::set(unsigned glyph) {
-    const size_t block = glyph >> 8;
-    if (all_ || block >= index_.size())
-        return;
+std::array<quint64, 4>& GlyphBits::blockOf(size_t block) {
     if (index_[block] == 0) {
         blocks_.push_back({});
         index_[block] = quint16(blocks_.size());
     }
-    blocks_[index_[block] - 1][(glyph >> 6) & 3] |= quint64(1) << (glyph & 63);
+    return blocks_[index_[block] - 1];
+}
+
+void GlyphBits::set(unsigned glyph) {
+    const size_t block = glyph >> 8;
+    if (all_ || block >= index_.size())
+        return;
+    blockOf(block)[(glyph >> 6) & 3] |= quint64(1) << (glyph & 63);
 }
 
 void GlyphBits::unite(const GlyphBits& other) {
@@ -32,11 +36,7 @@ void GlyphBits::unite(const GlyphBits& other) {
     for (size_t block = 0; block < other.index_.size(); ++block) {
         if (other.index_[block] == 0)
             continue;
-        if (index_[block] == 0) {
-            blocks_.push_back({});
-            index_[block] = quint16(blocks_.size());
-        }
-        std::array<quint64, 4>& mine = blocks_[index_[block] - 1];
+        std::array<quint64, 4>& mine = blockOf(block);
         const std::array<quint64, 4>& theirs = other.blocks_[other.index_[block] - 1];
         for (size_t i = 0; i < mine.size(); ++i)
             mine[i] |= theirs[i];

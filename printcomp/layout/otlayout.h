@@ -42,6 +42,9 @@ public:
     void unite(const GlyphBits& other);
 
 private:
+    // The block's bits, made empty on first use.
+    std::array<quint64, 4>& blockOf(size_t block);
+
     std::vector<quint16> index_; // by block: 1 + its place in blocks_, or 0 while it holds no glyph
     std::vector<std::array<quint64, 4>> blocks_;
     bool all_ = false;
