@@ -130,6 +130,7 @@ public:
 
 private:
     static constexpr int kBlock = 1 << 13;
+    static constexpr qint64 kBlockBytes = qint64(kBlock) * qint64(sizeof(qint64));
     static constexpr size_t kResident = 4;
     struct Block {
         std::unique_ptr<qint64[]> offsets; // null while in the file
@@ -139,8 +140,8 @@ private:
         Block& block = blocks_[size_t(b)];
         if (!block.offsets) {
             block.offsets.reset(new qint64[kBlock]);
-            const qint64 bytes = qint64(kBlock) * qint64(sizeof(qint64));
-            if (!spill_.seek(b * bytes) || spill_.read(reinterpret_cast<char*>(block.offsets.get()), bytes) != bytes) {
+            if (!spill_.seek(b * kBlockBytes) ||
+                spill_.read(reinterpret_cast<char*>(block.offsets.get()), kBlockBytes) != kBlockBytes) {
                 block.offsets.reset();
                 return nullptr;
             }
@@ -162,9 +163,8 @@ private:
         }
         const int b = resident_.front();
         Block& block = blocks_[size_t(b)];
-        const qint64 bytes = qint64(kBlock) * qint64(sizeof(qint64));
-        if (!spill_.seek(b * bytes) ||
-            spill_.write(reinterpret_cast<const char*>(block.offsets.get()), bytes) != bytes) {
+        if (!spill_.seek(b * kBlockBytes) ||
+            spill_.write(reinterpret_cast<const char*>(block.offsets.get()), kBlockBytes) != kBlockBytes) {
             noSpill_ = true;
             return;
         }
@@ -284,7 +284,7 @@ void PdfWriter::addPage(const QSizeF& size, QByteArrayView content, const QByteA
 bool PdfWriter::writePageForms(const std::function<bool(int number, int object)>& write) const {
     for (const PageRun& run : pageRuns_) {
         for (int i = 0; run.forms && i < run.count; ++i) {
-            if (!write(run.firstNumber + i, run.firstObject + i * run.stride() + 2))
+            if (!write(run.firstNumber + i, run.formObject(i)))
                 return false;
         }
     }
@@ -303,7 +303,7 @@ void PdfWriter::finish(const QByteArray& fonts, const QByteArray& images) {
     bool begun = false;
     for (const PageRun& run : pageRuns_) {
         for (int i = 0; i < run.count; ++i) {
-            pdf::appendInt(tree, run.firstObject + i * run.stride() + 1);
+            pdf::appendInt(tree, run.pageObject(i));
             tree.append(" 0 R ");
             if (tree.size() > kFlushSize) {
                 // Written in pieces: a document of a hundred thousand pages has a long list.

@@ -133,6 +133,8 @@ private:
         int firstNumber = 0; // of the first page's form; those after it count up
         bool forms = false;
         int stride() const { return forms ? 3 : 2; }
+        int pageObject(int i) const { return firstObject + i * stride() + 1; }
+        int formObject(int i) const { return firstObject + i * stride() + 2; }
     };
     struct Deflater;
     class Offsets;
