@@ -392,6 +392,22 @@ int writePages(zendrik::Zendrik& component, const QString& folder, const QString
               << "\n";
         return PrintFailed;
     }
+    const auto pageName = [](int page) { return QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0')); };
+    // A page's name that is the document itself (or a link of it in the file system) is refused
+    // before any page is written: the document would be lost.
+    struct stat document {};
+    if (::stat(QFile::encodeName(component.DocFile()).constData(), &document) == 0) {
+        for (int page = first; page <= last; ++page) {
+            const QString path = QDir(folder).filePath(pageName(page));
+            struct stat existing {};
+            if (::lstat(QFile::encodeName(path).constData(), &existing) == 0 && existing.st_dev == document.st_dev &&
+                existing.st_ino == document.st_ino) {
+                err() << "zendrik-print: page " << page << ": " << shown(QDir::toNativeSeparators(path), STDERR_FILENO)
+                      << ": it is the document to print, which would be lost\n";
+                return PrintFailed;
+            }
+        }
+    }
     for (int page = first; page <= last; ++page) {
         exitOnSignal = !interrupted;
         const QImage image = component.PreviewPage(page, dpi);
@@ -400,7 +416,7 @@ int writePages(zendrik::Zendrik& component, const QString& folder, const QString
             complain(QStringLiteral("cancelled"));
             return PrintFailed;
         }
-        const QString name = QStringLiteral("page-%1.png").arg(page, 4, 10, QLatin1Char('0'));
+        const QString name = pageName(page);
         QBuffer png;
         png.open(QIODevice::WriteOnly);
         QImageWriter writer(&png, "png");

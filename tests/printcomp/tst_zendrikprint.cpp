@@ -319,6 +319,14 @@ void TestZendrikPrint::writesThePagesAsPictures() {
              (QStringList{"page-0002.png", "page-0003.png"}));
     QVERIFY(!QFileInfo(folder + "/page-0002.png").isSymLink());
     QCOMPARE(QFileInfo(victim).size(), QFileInfo(data + "/Demo1.txt").size());
+
+    // A document named as a page of the folder it is drawn into is refused, and kept.
+    const QString named = dir.filePath(QStringLiteral("page-0001.png"));
+    QVERIFY(QFile::rename(victim, named));
+    const Run refused = zendrikPrint({named, "--png", dir.path(), "--pages", "1", "--dpi", "20"}, dir.path());
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("it is the document to print"), qPrintable(refused.err));
+    QCOMPARE(QFileInfo(named).size(), QFileInfo(data + "/Demo1.txt").size());
     zendrik::Zendrik z;
     z.setDocFile(data + "/Demo1.txt");
     z.setDocFileAllData(true);
