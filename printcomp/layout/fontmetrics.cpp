@@ -42,23 +42,28 @@ int PrintResolutionDevice::metric(PaintDeviceMetric metric) const {
 
 struct QtFontMetrics::Role {
     QFont font;
-    QFontMetricsF metrics;
-    qreal scale;
     // The vertical metrics are asked for on every line: QFontMetricsF finds its font engine anew
     // on each call, so they are taken once.
-    qreal ascent;
-    qreal descent;
-    qreal lineHeight;
-    qreal averageCharWidth;
+    qreal ascent = 0;
+    qreal descent = 0;
+    qreal lineHeight = 0;
+    qreal averageCharWidth = 0;
     QHash<QString, qreal> cache;
 
-    Role(const QFont& f, const QPaintDevice* device, qreal pointsPerUnit)
-        : font(f, device), metrics(font, device), scale(pointsPerUnit), ascent(metrics.ascent() * scale),
-          descent(metrics.descent() * scale),
-          // Some fonts declare a negative leading; lines of them would overlap and the last one
-          // would reach past its band.
-          lineHeight(std::max(metrics.lineSpacing(), metrics.ascent() + metrics.descent()) * scale),
-          averageCharWidth(metrics.averageCharWidth() * scale) {}
+    Role(const QFont& f, const QPaintDevice* device, qreal pointsPerUnit) : font(f, device) {
+        const QFontMetricsF metrics(font, device);
+        ascent = metrics.ascent() * pointsPerUnit;
+        descent = metrics.descent() * pointsPerUnit;
+        // Some fonts declare a negative leading; lines of them would overlap and the last one
+        // would reach past its band.
+        lineHeight = std::max(metrics.lineSpacing(), metrics.ascent() + metrics.descent()) * pointsPerUnit;
+        averageCharWidth = metrics.averageCharWidth() * pointsPerUnit;
+    }
+    // Another thread's copy: its own QFont (Qt's fonts are not shared between threads) and the
+    // measurements taken, since measuring again on a new thread means opening the font again.
+    Role(const Role& measured, const QFont& f, const QPaintDevice* device)
+        : font(f, device), ascent(measured.ascent), descent(measured.descent), lineHeight(measured.lineHeight),
+          averageCharWidth(measured.averageCharWidth) {}
 };
 
 QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts)
@@ -70,10 +75,15 @@ QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts, std:
         roles_[i] = std::make_unique<Role>(toQFont(fonts[i]), &device_, pointsPerUnit());
 }
 
+QtFontMetrics::QtFontMetrics(const QtFontMetrics& measured) : fonts_(measured.fonts_), faces_(measured.faces_) {
+    for (size_t i = 0; i < roles_.size(); ++i)
+        roles_[i] = std::make_unique<Role>(*measured.roles_[i], toQFont(fonts_[i]), &device_);
+}
+
 QtFontMetrics::~QtFontMetrics() = default;
 
 std::unique_ptr<FontMetrics> QtFontMetrics::clone() const {
-    return std::make_unique<QtFontMetrics>(fonts_, faces_);
+    return std::unique_ptr<FontMetrics>(new QtFontMetrics(*this));
 }
 
 qreal QtFontMetrics::advance(FontRole role, QStringView text) const {

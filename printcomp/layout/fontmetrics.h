@@ -69,6 +69,7 @@ public:
 
 private:
     struct Role;
+    QtFontMetrics(const QtFontMetrics& measured); // for clone()
     std::array<FontSpec, kFontRoles> fonts_;
     std::shared_ptr<const FontSet> faces_;
     PrintResolutionDevice device_;
