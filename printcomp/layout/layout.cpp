@@ -1,5 +1,7 @@
 #include "layout/layout.h"
 
+#include "layout/linebreaks.h"
+
 #include <QTextBoundaryFinder>
 
 #include <cmath>
@@ -264,9 +266,9 @@ void LineBreaker::breakShaped(const ShapedText& shaped, bool paragraphEnds, std:
         place(end, chunkWidth);
     };
 
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    LineBoundaries boundaries(text);
     qsizetype a = 0;
-    for (qsizetype b = finder.toNextBoundary(); b > 0; b = finder.toNextBoundary()) {
+    for (qsizetype b = boundaries.next(); b > 0; b = boundaries.next()) {
         qsizetype c = b;
         while (c > a && isBlank(text.at(c - 1)))
             --c;

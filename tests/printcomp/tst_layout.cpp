@@ -1,13 +1,16 @@
 // The layout engine on its pages, without painting.
 
 #include "layout/layout.h"
+#include "layout/linebreaks.h"
 #include "layout/pagecount.h"
 #include "layout/shaping.h"
 
 #include <zendrik/papers.h>
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <hb.h>
@@ -116,6 +119,7 @@ private slots:
     void plainTextShapesAsHarfBuzzShapesEachWord();
     void colourBitmapFontMeasuresInItsOwnUnits();
     void fallbackFacesFollowTheStyleAcrossJobs();
+    void asciiLineBreaksAreQtsLineBreaks();
 
 private:
     QtFontMetrics metrics_{dejaVuFonts()};
@@ -611,4 +615,62 @@ void TestLayout::plainTextShapesAsHarfBuzzShapesEachWord() {
 }
 
 QTEST_MAIN(TestLayout)
+// The table for ASCII paragraphs must break exactly where Qt does: every string of up to five
+// characters of one of each kind (and each member of the kinds in pairs), random strings of every
+// printable character, and the lines of the demonstration documents.
+void TestLayout::asciiLineBreaksAreQtsLineBreaks() {
+    std::vector<qsizetype> ours, qts;
+    int compared = 0;
+    // QVERIFY in a lambda only leaves the lambda: callers stop on the first difference.
+    const auto compare = [&](const QString& text) {
+        qtLineBreaks(text, qts);
+        ++compared;
+        return asciiLineBreaks(text, ours) && ours == qts;
+    };
+    const auto show = [](const QString& text) { return qPrintable(u'"' + text + u'"'); };
+    const QString kinds = QStringLiteral("\t !\"$%(),-./1<a}|");
+    QString printable = QStringLiteral("\t");
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        printable += QChar(c);
+    for (const QChar a : printable)
+        for (const QChar b : printable)
+            QVERIFY2(compare(QString(a) + b), show(QString(a) + b));
+    std::vector<int> at;
+    for (int length = 1; length <= 5; ++length) {
+        at.assign(size_t(length), 0);
+        for (;;) {
+            QString text;
+            for (const int k : at)
+                text += kinds[k];
+            QVERIFY2(compare(text), show(text));
+            int p = length - 1;
+            while (p >= 0 && ++at[size_t(p)] == int(kinds.size()))
+                at[size_t(p--)] = 0;
+            if (p < 0)
+                break;
+        }
+    }
+    QRandomGenerator random(13);
+    for (int n = 0; n < 20000; ++n) {
+        QString text;
+        const int length = random.bounded(1, 48);
+        for (int k = 0; k < length; ++k)
+            text += printable[random.bounded(int(printable.size()))];
+        QVERIFY2(compare(text), show(text));
+    }
+    for (const char* name : {"Demo1.txt", "Demo2.txt"}) {
+        QFile file(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QString text = QString::fromUtf8(line).remove(u'\r');
+            if (std::all_of(text.begin(), text.end(), [](QChar c) { return c == u'\t' || (c >= u' ' && c < u'\x7F'); }))
+                QVERIFY2(compare(text), show(text));
+        }
+    }
+    QVERIFY(compared > 1000000);
+    // Anything else is left to Qt.
+    QVERIFY(!asciiLineBreaks(QStringLiteral("caf\u00E9 au lait"), ours));
+    QVERIFY(!asciiLineBreaks(QStringLiteral("a\u0001b"), ours));
+}
+
 #include "tst_layout.moc"
