@@ -9,7 +9,7 @@ namespace zendrik {
 namespace {
 
 // The line breaking classes of printable ASCII and tab (Unicode's UAX #14 names).
-enum Lb : quint8 { OP, CL, CP, QU, EX, SY, IS, PR, PO, NU, AL, HY, BA, SP, kLbCount, XX = 0xFF };
+enum Lb : quint8 { OP, CL, CP, QU, EX, SY, IS, PR, PO, NU, AL, HY, BA, SP, XX = 0xFF };
 
 // Between the last character that is not a space and the next one: never, always, or only when
 // spaces stand between them. (Qt's rule "no break after a hyphen following Hebrew" and its
@@ -39,8 +39,9 @@ constexpr std::array<std::array<Pair, SP>, SP> kPairs{{
 enum Numeric : quint8 { NX, NPrefix, NOpen, NDigit, NSeparator, NClose };
 enum Step : quint8 { Reset, Start, Continue, End };
 
+// Rows: the class of the sequence's last character; columns: the next one (spaces are skipped).
 constexpr std::array<std::array<Step, 6>, 6> kNumericSteps{{
-    //   NX     Prefix    Open      Digit     Separator Close
+    // NX, Prefix, Open, Digit, Separator, Close
     {{Reset, Start, Start, Start, Reset, Reset}},       // NX
     {{Reset, Start, Continue, Continue, Reset, Reset}}, // NPrefix
     {{Reset, Start, Start, Continue, Reset, Reset}},    // NOpen
