@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -98,6 +99,22 @@ QMap<QString, QString> jobAttributesAt(const QString& uri, int jobId) {
     return all;
 }
 
+// A listed job's name. cupsd's Get-Jobs leaves the name out for a job whose attributes it has put
+// away (one cancelled during its upload, soon after), while Get-Job-Attributes still gives it: the
+// job is asked, once, since a job's name does not change.
+QString nameOf(const QString& uri, int id, const QMap<QString, QString>& listed) {
+    if (const auto it = listed.constFind(QStringLiteral("job-name")); it != listed.constEnd())
+        return *it;
+    static QHash<QString, QString> asked;
+    const QString key = uri + QString::number(id);
+    if (const auto it = asked.constFind(key); it != asked.constEnd())
+        return *it;
+    const QString name = jobAttributesAt(uri, id).value(QStringLiteral("job-name"));
+    if (!name.isEmpty())
+        asked.insert(key, name);
+    return name;
+}
+
 // The ids of the jobs named `jobName` at `uri`. The scheduler answers at most 500 jobs at a time:
 // page through them all.
 QList<int> jobsNamedAt(const QString& uri, const QString& jobName, bool* ok) {
@@ -117,8 +134,9 @@ QList<int> jobsNamedAt(const QString& uri, const QString& jobName, bool* ok) {
             if (!g.contains(QStringLiteral("job-id")))
                 continue;
             ++listed;
-            if (g.value(QStringLiteral("job-name")) == jobName)
-                ids << g.value(QStringLiteral("job-id")).toInt();
+            const int id = g.value(QStringLiteral("job-id")).toInt();
+            if (nameOf(uri, id, g) == jobName)
+                ids << id;
         }
         if (listed < kPage)
             return ids;
