@@ -27,7 +27,7 @@ bool mayNeedBidi(const QString& text) {
         const char16_t u = c.unicode();
         if (u < 0x0590)
             continue;
-        if ((u >= 0x0590 && u <= 0x08FF) || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF) ||
+        if (u <= 0x08FF || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF) ||
             (u >= 0xD800 && u <= 0xDFFF) || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
             return true;
     }

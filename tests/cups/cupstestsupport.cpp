@@ -105,8 +105,8 @@ QMap<QString, QString> jobAttributesAt(const QString& uri, int jobId) {
 QString nameOf(const QString& uri, int id, const QMap<QString, QString>& listed) {
     if (const auto it = listed.constFind(QStringLiteral("job-name")); it != listed.constEnd())
         return *it;
-    static QHash<QString, QString> asked;
-    const QString key = uri + QString::number(id);
+    static QHash<std::pair<QString, int>, QString> asked;
+    const std::pair<QString, int> key{uri, id};
     if (const auto it = asked.constFind(key); it != asked.constEnd())
         return *it;
     const QString name = jobAttributesAt(uri, id).value(QStringLiteral("job-name"));
