@@ -26,6 +26,9 @@ qint16 fuzzMargin(FuzzedDataProvider& in) {
     return static_cast<qint16>(in.ConsumeIntegralInRange<int>(0, 4000));
 }
 
+// The sizes of the windows' lists.
+constexpr std::array<double, 13> kListSizes{8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28};
+
 // Sizes the font objects take: mostly those of the lists, sometimes anything in their range.
 double fuzzPointSize(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
@@ -34,7 +37,7 @@ double fuzzPointSize(FuzzedDataProvider& in) {
     case 1:
         return in.PickValueInArray({kMinPointSize, kMaxPointSize});
     default:
-        return in.ConsumeIntegralInRange<int>(8, 28);
+        return in.PickValueInArray(kListSizes);
     }
 }
 

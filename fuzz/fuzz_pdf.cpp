@@ -21,6 +21,7 @@ using namespace zendrik;
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     fuzzcommon::startGuiApplication(argc, argv);
     fuzzcommon::warmFonts();
+    fuzzcommon::keepFontsOpen({10.5, 200.0});
     return 0;
 }
 

@@ -2,13 +2,17 @@
 // Random text and fonts for the fuzz targets, made of what troubles line breaking and text output.
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QRawFont>
 #include <QString>
 #include <QStringList>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "layout/fontmetrics.h"
 #include "layout/shaping.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -120,10 +124,50 @@ inline void warmFonts() {
             kept.push_back(set.primary(zendrik::FontRole::Body));
             for (const char32_t c : characters.toUcs4())
                 kept.push_back(set.faceFor(zendrik::FontRole::Body, c));
-            // The faces read their glyph tables and layout rules on first use and keep them: read
-            // here, an execution that grew them looked like a leak to libFuzzer, which ran it again
-            // and searched the heap.
+            // The faces read their glyph tables, layout rules (by script and direction) and outline
+            // tables on first use and keep them: an execution that grew them looked like a leak to
+            // libFuzzer, which ran it again and searched the heap.
             zendrik::shapeText(set, zendrik::FontRole::Body, characters);
+            for (const char16_t* piece : kPieces) {
+                const QString text = QString::fromUtf16(piece);
+                zendrik::shapeText(set, zendrik::FontRole::Body, text);
+                zendrik::shapeText(set, zendrik::FontRole::Body,
+                                   QString::fromUtf16(u"\u05D0 ") + text + QStringLiteral(" 1"));
+            }
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    for (const auto& face : kept) {
+        for (const char32_t c : characters.toUcs4()) {
+            if (const quint32 glyph = face->glyphFor(c))
+                face->outline(glyph);
+        }
+    }
+}
+
+// Keeps Qt's fonts open in every family and style at the sizes a target draws most, as a running
+// application keeps those it prints with. Qt closes fonts nothing holds once it has many open, and an
+// execution that opened one again spent its time in fontconfig and grew Qt's caches, which libFuzzer
+// took for a leak (it ran the input again and searched the heap).
+inline void keepFontsOpen(const std::vector<double>& sizes) {
+    static zendrik::PrintResolutionDevice device;
+    static std::vector<QFont> open;
+    QStringList families = fuzzFamilies();
+    families << QStringLiteral("No Such Font Family");
+    for (const QString& family : families) {
+        for (const int style : {0, 1, 2, 3}) {
+            for (const double size : sizes) {
+                zendrik::FontSpec spec;
+                spec.name = family;
+                spec.pointSize = size;
+                spec.bold = style & 1;
+                spec.italic = style & 2;
+                const QFont font(zendrik::toQFont(spec), &device);
+                QFontMetricsF(font, &device).ascent();
+                QRawFont::fromFont(font);
+                open.push_back(font);
+            }
         }
     }
 }
