@@ -19,7 +19,12 @@ struct Point {
     int y;
     bool onCurve;
 };
-using Contour = std::vector<Point>;
+// A glyph's contours, their points one after the other: few allocations per glyph, and glyphs are
+// made by the thousand.
+struct Contours {
+    std::vector<Point> points;
+    std::vector<int> ends; // index past each contour's last point
+};
 
 // Big-endian table data.
 class Bytes {
@@ -52,11 +57,13 @@ int clampToShort(qreal v) {
 
 class ContourBuilder {
 public:
-    std::vector<Contour> contours;
+    Contours contours;
+
+    explicit ContourBuilder(int elements) { contours.points.reserve(size_t(std::max(0, elements))); }
 
     void moveTo(QPointF p) {
         close();
-        current_.push_back(point(p, true));
+        contours.points.push_back(point(p, true));
         last_ = p;
     }
     void lineTo(QPointF p) {
@@ -68,13 +75,16 @@ public:
         last_ = p3;
     }
     void close() {
+        std::vector<Point>& points = contours.points;
+        const size_t start = contours.ends.empty() ? 0 : size_t(contours.ends.back());
         // TrueType contours close themselves: a last point on the first one is dropped.
-        if (current_.size() > 1 && current_.back().onCurve && current_.back().x == current_.front().x &&
-            current_.back().y == current_.front().y)
-            current_.pop_back();
-        if (current_.size() >= 2)
-            contours.push_back(std::move(current_));
-        current_.clear();
+        if (points.size() > start + 1 && points.back().onCurve && points.back().x == points[start].x &&
+            points.back().y == points[start].y)
+            points.pop_back();
+        if (points.size() >= start + 2)
+            contours.ends.push_back(int(points.size()));
+        else
+            points.resize(start);
     }
 
 private:
@@ -82,10 +92,12 @@ private:
     static Point point(QPointF p, bool onCurve) { return Point{clampToShort(p.x()), clampToShort(-p.y()), onCurve}; }
 
     void add(Point p) {
-        if (!current_.empty() && p.onCurve && current_.back().onCurve && current_.back().x == p.x &&
-            current_.back().y == p.y)
+        std::vector<Point>& points = contours.points;
+        const size_t start = contours.ends.empty() ? 0 : size_t(contours.ends.back());
+        if (points.size() > start && p.onCurve && points.back().onCurve && points.back().x == p.x &&
+            points.back().y == p.y)
             return;
-        current_.push_back(p);
+        points.push_back(p);
     }
 
     // One quadratic curve where it is close enough to the cubic one, else the two halves.
@@ -105,12 +117,11 @@ private:
         cubic(mid, bc, c, p3, depth + 1);
     }
 
-    Contour current_;
     QPointF last_;
 };
 
-std::vector<Contour> contoursOf(const QPainterPath& path) {
-    ContourBuilder builder;
+Contours contoursOf(const QPainterPath& path) {
+    ContourBuilder builder(path.elementCount());
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPainterPath::Element e = path.elementAt(i);
         switch (e.type) {
@@ -175,39 +186,37 @@ int encodeDelta(int delta, int shortBit, int sameBit, Bytes& out) {
 // where they fit in a byte.
 GlyphData encodeGlyph(const QPainterPath& path) {
     GlyphData g;
-    const std::vector<Contour> contours = contoursOf(path);
-    if (contours.empty())
+    const Contours contours = contoursOf(path);
+    if (contours.ends.empty())
         return g;
-    for (const Contour& c : contours) {
-        for (const Point& p : c)
-            g.box.add(p.x, p.y);
-        g.points += int(c.size());
-    }
-    g.contours = int(contours.size());
+    for (const Point& p : contours.points)
+        g.box.add(p.x, p.y);
+    g.points = int(contours.points.size());
+    g.contours = int(contours.ends.size());
     Bytes out;
+    // Header, contour ends and flags, then up to two bytes per coordinate.
+    out.data().reserve(10 + 2 * g.contours + 2 + 5 * g.points + 3);
     out.i16(g.contours);
     out.i16(g.box.xMin);
     out.i16(g.box.yMin);
     out.i16(g.box.xMax);
     out.i16(g.box.yMax);
-    int end = -1;
-    for (const Contour& c : contours) {
-        end += int(c.size());
-        out.u16(end);
-    }
+    for (const int end : contours.ends)
+        out.u16(end - 1);
     out.u16(0); // no instructions
     Bytes xs, ys;
+    xs.data().reserve(2 * g.points);
+    ys.data().reserve(2 * g.points);
     QByteArray flags;
+    flags.reserve(g.points);
     int lastX = 0, lastY = 0;
-    for (const Contour& c : contours) {
-        for (const Point& p : c) {
-            int flag = p.onCurve ? 0x01 : 0x00;
-            flag |= encodeDelta(p.x - lastX, 0x02, 0x10, xs);
-            flag |= encodeDelta(p.y - lastY, 0x04, 0x20, ys);
-            flags.append(char(flag));
-            lastX = p.x;
-            lastY = p.y;
-        }
+    for (const Point& p : contours.points) {
+        int flag = p.onCurve ? 0x01 : 0x00;
+        flag |= encodeDelta(p.x - lastX, 0x02, 0x10, xs);
+        flag |= encodeDelta(p.y - lastY, 0x04, 0x20, ys);
+        flags.append(char(flag));
+        lastX = p.x;
+        lastY = p.y;
     }
     out.data().append(flags);
     out.data().append(xs.data());
