@@ -125,8 +125,8 @@ inline void warmFonts() {
             for (const char32_t c : characters.toUcs4())
                 kept.push_back(set.faceFor(zendrik::FontRole::Body, c));
             // The faces read their glyph tables, layout rules (by script and direction) and outline
-            // tables on first use and keep them: an execution that grew them looked like a leak to
-            // libFuzzer, which ran it again and searched the heap.
+            // tables on first use and keep them: read here, once, rather than by whichever
+            // executions first reach them.
             zendrik::shapeText(set, zendrik::FontRole::Body, characters);
             for (const char16_t* piece : kPieces) {
                 const QString text = QString::fromUtf16(piece);
@@ -146,10 +146,9 @@ inline void warmFonts() {
     }
 }
 
-// Keeps Qt's fonts open in every family and style at the sizes a target draws most, as a running
+// Keeps Qt's fonts open in every family and style at the sizes a target draws, as a running
 // application keeps those it prints with. Qt closes fonts nothing holds once it has many open, and an
-// execution that opened one again spent its time in fontconfig and grew Qt's caches, which libFuzzer
-// took for a leak (it ran the input again and searched the heap).
+// execution that opened one again spent most of its time in fontconfig.
 inline void keepFontsOpen(const std::vector<double>& sizes) {
     static zendrik::PrintResolutionDevice device;
     static std::vector<QFont> open;
