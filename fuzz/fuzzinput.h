@@ -2,7 +2,6 @@
 // Random text and fonts for the fuzz targets, made of what troubles line breaking and text output.
 
 #include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QRawFont>
 #include <QString>
 #include <QStringList>
@@ -88,10 +87,26 @@ inline const QStringList& fuzzFamilies() {
     return families;
 }
 
+inline const QString kMissingFamily = QStringLiteral("No Such Font Family");
+
 // One of those families, or now and then one that does not exist.
 inline QString fuzzFamily(FuzzedDataProvider& in) {
-    return fuzzFamilies().value(in.ConsumeIntegralInRange<int>(0, int(fuzzFamilies().size())),
-                                QStringLiteral("No Such Font Family"));
+    return fuzzFamilies().value(in.ConsumeIntegralInRange<int>(0, int(fuzzFamilies().size())), kMissingFamily);
+}
+
+// Every font fuzzFamily and the targets' style flags can ask for, at the default size.
+inline std::vector<zendrik::FontSpec> fuzzStyles() {
+    std::vector<zendrik::FontSpec> styles;
+    for (const QString& family : fuzzFamilies() + QStringList{kMissingFamily}) {
+        for (const int style : {0, 1, 2, 3}) {
+            zendrik::FontSpec spec;
+            spec.name = family;
+            spec.bold = style & 1;
+            spec.italic = style & 2;
+            styles.push_back(spec);
+        }
+    }
+    return styles;
 }
 
 // Makes every face the fuzz fonts and text can reach, the fallbacks included, and keeps them for
@@ -110,36 +125,29 @@ inline void warmFonts() {
         characters += QChar(0xA0 + token);
     for (const char16_t* piece : kPieces)
         characters += QString::fromUtf16(piece);
-    QStringList families = fuzzFamilies();
-    families << QStringLiteral("No Such Font Family");
-    for (const QString& family : families) {
-        for (const int style : {0, 1, 2, 3}) {
-            zendrik::FontSpec spec;
-            spec.name = family;
-            spec.bold = style & 1;
-            spec.italic = style & 2;
-            std::array<zendrik::FontSpec, zendrik::kFontRoles> specs;
-            specs.fill(spec);
-            const zendrik::FontSet set(specs);
-            kept.push_back(set.primary(zendrik::FontRole::Body));
-            for (const char32_t c : characters.toUcs4())
-                kept.push_back(set.faceFor(zendrik::FontRole::Body, c));
-            // The faces read their glyph tables, layout rules (by script and direction) and outline
-            // tables on first use and keep them: read here, once, rather than by whichever
-            // executions first reach them.
-            zendrik::shapeText(set, zendrik::FontRole::Body, characters);
-            for (const char16_t* piece : kPieces) {
-                const QString text = QString::fromUtf16(piece);
-                zendrik::shapeText(set, zendrik::FontRole::Body, text);
-                zendrik::shapeText(set, zendrik::FontRole::Body,
-                                   QString::fromUtf16(u"\u05D0 ") + text + QStringLiteral(" 1"));
-            }
+    const QList<uint> codes = characters.toUcs4();
+    for (const zendrik::FontSpec& spec : fuzzStyles()) {
+        std::array<zendrik::FontSpec, zendrik::kFontRoles> specs;
+        specs.fill(spec);
+        const zendrik::FontSet set(specs);
+        kept.push_back(set.primary(zendrik::FontRole::Body));
+        for (const char32_t c : codes)
+            kept.push_back(set.faceFor(zendrik::FontRole::Body, c));
+        // The faces read their glyph tables, layout rules (by script and direction) and outline
+        // tables on first use and keep them: read here, once, rather than by whichever executions
+        // first reach them.
+        zendrik::shapeText(set, zendrik::FontRole::Body, characters);
+        for (const char16_t* piece : kPieces) {
+            const QString text = QString::fromUtf16(piece);
+            zendrik::shapeText(set, zendrik::FontRole::Body, text);
+            zendrik::shapeText(set, zendrik::FontRole::Body,
+                               QString::fromUtf16(u"\u05D0 ") + text + QStringLiteral(" 1"));
         }
     }
     std::sort(kept.begin(), kept.end());
     kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
     for (const auto& face : kept) {
-        for (const char32_t c : characters.toUcs4()) {
+        for (const char32_t c : codes) {
             if (const quint32 glyph = face->glyphFor(c))
                 face->outline(glyph);
         }
@@ -152,21 +160,12 @@ inline void warmFonts() {
 inline void keepFontsOpen(const std::vector<double>& sizes) {
     static zendrik::PrintResolutionDevice device;
     static std::vector<QFont> open;
-    QStringList families = fuzzFamilies();
-    families << QStringLiteral("No Such Font Family");
-    for (const QString& family : families) {
-        for (const int style : {0, 1, 2, 3}) {
-            for (const double size : sizes) {
-                zendrik::FontSpec spec;
-                spec.name = family;
-                spec.pointSize = size;
-                spec.bold = style & 1;
-                spec.italic = style & 2;
-                const QFont font(zendrik::toQFont(spec), &device);
-                QFontMetricsF(font, &device).ascent();
-                QRawFont::fromFont(font);
-                open.push_back(font);
-            }
+    for (zendrik::FontSpec spec : fuzzStyles()) {
+        for (const double size : sizes) {
+            spec.pointSize = size;
+            const QFont font(zendrik::toQFont(spec), &device);
+            QRawFont::fromFont(font); // opens it, as a job's font set does
+            open.push_back(font);
         }
     }
 }
