@@ -76,7 +76,7 @@ public:
     }
     void close() {
         std::vector<Point>& points = contours.points;
-        const size_t start = contours.ends.empty() ? 0 : size_t(contours.ends.back());
+        const size_t start = currentStart();
         // TrueType contours close themselves: a last point on the first one is dropped.
         if (points.size() > start + 1 && points.back().onCurve && points.back().x == points[start].x &&
             points.back().y == points[start].y)
@@ -88,13 +88,15 @@ public:
     }
 
 private:
+    // Where the contour being built starts in the points.
+    size_t currentStart() const { return contours.ends.empty() ? 0 : size_t(contours.ends.back()); }
+
     // Font outlines from Qt have y downwards; TrueType has it upwards.
     static Point point(QPointF p, bool onCurve) { return Point{clampToShort(p.x()), clampToShort(-p.y()), onCurve}; }
 
     void add(Point p) {
         std::vector<Point>& points = contours.points;
-        const size_t start = contours.ends.empty() ? 0 : size_t(contours.ends.back());
-        if (points.size() > start && p.onCurve && points.back().onCurve && points.back().x == p.x &&
+        if (points.size() > currentStart() && p.onCurve && points.back().onCurve && points.back().x == p.x &&
             points.back().y == p.y)
             return;
         points.push_back(p);
