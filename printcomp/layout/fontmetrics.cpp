@@ -1,10 +1,7 @@
 #include "layout/fontmetrics.h"
 
+#include "layout/resolvedfont.h"
 #include "layout/shaping.h"
-
-#include <QFontMetricsF>
-
-#include <algorithm>
 
 namespace zendrik {
 
@@ -43,21 +40,19 @@ int PrintResolutionDevice::metric(PaintDeviceMetric metric) const {
 struct QtFontMetrics::Role {
     QFont font;
     // The vertical metrics are asked for on every line: QFontMetricsF finds its font engine anew
-    // on each call, so they are taken once.
+    // on each call, so they are taken once, from what the font resolved to.
     qreal ascent = 0;
     qreal descent = 0;
     qreal lineHeight = 0;
     qreal averageCharWidth = 0;
     QHash<QString, qreal> cache;
 
-    Role(const QFont& f, const QPaintDevice* device, qreal pointsPerUnit) : font(f, device) {
-        const QFontMetricsF metrics(font, device);
-        ascent = metrics.ascent() * pointsPerUnit;
-        descent = metrics.descent() * pointsPerUnit;
-        // Some fonts declare a negative leading; lines of them would overlap and the last one
-        // would reach past its band.
-        lineHeight = std::max(metrics.lineSpacing(), metrics.ascent() + metrics.descent()) * pointsPerUnit;
-        averageCharWidth = metrics.averageCharWidth() * pointsPerUnit;
+    Role(const FontSpec& spec, const QPaintDevice* device) : font(toQFont(spec), device) {
+        const ResolvedFont resolved = resolveFont(spec);
+        ascent = resolved.ascent;
+        descent = resolved.descent;
+        lineHeight = resolved.lineHeight;
+        averageCharWidth = resolved.averageCharWidth;
     }
     // Another thread's copy: its own QFont (Qt's fonts are not shared between threads) and the
     // measurements taken, since measuring again on a new thread means opening the font again.
@@ -72,7 +67,7 @@ QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts)
 QtFontMetrics::QtFontMetrics(const std::array<FontSpec, kFontRoles>& fonts, std::shared_ptr<const FontSet> faces)
     : fonts_(fonts), faces_(std::move(faces)) {
     for (size_t i = 0; i < roles_.size(); ++i)
-        roles_[i] = std::make_unique<Role>(toQFont(fonts[i]), &device_, pointsPerUnit());
+        roles_[i] = std::make_unique<Role>(fonts[i], &device_);
 }
 
 QtFontMetrics::QtFontMetrics(const QtFontMetrics& measured) : fonts_(measured.fonts_), faces_(measured.faces_) {

@@ -1,6 +1,7 @@
 #include "layout/shaping.h"
 
 #include "layout/fontmetrics.h"
+#include "layout/resolvedfont.h"
 
 #include <hb.h>
 #include <unicode/ubidi.h>
@@ -257,13 +258,11 @@ bool shapePlain(const FontFace& face, const LayoutTriggers& triggers, hb_script_
 } // namespace
 
 FontSet::FontSet(const std::array<FontSpec, kFontRoles>& fonts) {
-    PrintResolutionDevice device;
     for (size_t i = 0; i < roles_.size(); ++i) {
         roles_[i].font = toQFont(fonts[i]);
-        const QRawFont raw = QRawFont::fromFont(QFont(roles_[i].font, &device));
-        const bool usable = raw.isValid() && raw.pixelSize() > 0;
-        roles_[i].face = usable ? FontFace::fromRawFont(raw) : FontFace::boxes();
-        roles_[i].pointSize = usable ? raw.pixelSize() * 72.0 / PrintResolutionDevice::kDpi : fonts[i].pointSize;
+        ResolvedFont resolved = resolveFont(fonts[i]);
+        roles_[i].face = std::move(resolved.face);
+        roles_[i].pointSize = resolved.pointSize;
     }
 }
 
@@ -310,7 +309,9 @@ std::shared_ptr<const FontFace> FontSet::faceFor(FontRole role, char32_t c) cons
     std::lock_guard lock(mutex_);
     if (auto it = fallbacks_.constFind(key); it != fallbacks_.constEnd())
         return *it;
-    const QString style = RememberedFallbacks::styleOf(roles_[size_t(role)].font);
+    QString& style = roles_[size_t(role)].style;
+    if (style.isEmpty())
+        style = RememberedFallbacks::styleOf(roles_[size_t(role)].font);
     std::shared_ptr<const FontFace> face = rememberedFallbacks().find(style, c);
     if (!face) {
         if (!answering_.joinable())

@@ -36,6 +36,7 @@ private:
         QFont font;
         std::shared_ptr<const FontFace> face;
         qreal pointSize = 10;
+        mutable QString style; // the fallbacks' key, made at the first fallback
     };
     std::shared_ptr<const FontFace> qtChoice(FontRole role, char32_t c) const;
     void answer(std::stop_token stop) const;

@@ -3,11 +3,14 @@
 #include "layout/layout.h"
 #include "layout/linebreaks.h"
 #include "layout/pagecount.h"
+#include "layout/resolvedfont.h"
 #include "layout/shaping.h"
+#include "pdf/truetype.h"
 
 #include <zendrik/papers.h>
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QRandomGenerator>
@@ -119,6 +122,7 @@ private slots:
     void plainTextShapesAsHarfBuzzShapesEachWord();
     void colourBitmapFontMeasuresInItsOwnUnits();
     void fallbackFacesFollowTheStyleAcrossJobs();
+    void fontsAddedLaterAreResolvedAnew();
     void asciiLineBreaksAreQtsLineBreaks();
 
 private:
@@ -537,6 +541,22 @@ void TestLayout::fallbackFacesFollowTheStyleAcrossJobs() {
     QVERIFY(!regular->bold());
     QVERIFY(bold->bold());
     QCOMPARE(larger, bold);
+}
+
+// Fonts resolved once are remembered, until the application's fonts change.
+void TestLayout::fontsAddedLaterAreResolvedAnew() {
+    const FontSpec spec{QStringLiteral("Zendrik Added Later"), 12};
+    QVERIFY(resolveFont(spec).face->familyName() != spec.name);
+    QCOMPARE(resolveFont(spec).face, resolveFont(spec).face);
+
+    OutlineGlyph box;
+    box.path.addRect(50, -700, 500, 700);
+    box.advance = 600;
+    TrueTypeMetrics metrics;
+    metrics.familyName = spec.name;
+    QVERIFY(QFontDatabase::addApplicationFontFromData(buildTrueType({box, box}, metrics)) >= 0);
+    QCOMPARE(resolveFont(spec).face->familyName(), spec.name);
+    QCOMPARE(FontSet({spec, spec, spec, spec}).primary(FontRole::Body)->familyName(), spec.name);
 }
 
 // Text no layout lookup acts on is shaped from the font's tables and a kerning table filled as
