@@ -2,13 +2,55 @@
 
 #include "pdf/truetype.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numeric>
+#include <utility>
 
 namespace zendrik {
 
 namespace {
+
+// Each glyph written, in the font program's form, for the process: every job that prints with a
+// face embeds its glyphs again, and taking a glyph's outline and encoding it was most of the time
+// of writing a font. Bounded; a face's serial number is never given to another.
+class WrittenGlyphs {
+public:
+    struct Glyph {
+        TrueTypeGlyph encoded;
+        QRectF bounds; // of the outline, font units, y downwards
+    };
+    Glyph glyph(const FontFace& face, quint32 id) {
+        const Key key{face.serial(), id};
+        {
+            std::lock_guard lock(mutex_);
+            if (const auto it = glyphs_.constFind(key); it != glyphs_.constEnd())
+                return *it;
+        }
+        OutlineGlyph outline;
+        outline.path = face.outline(id);
+        const Glyph made{encodeTrueTypeGlyph(outline), outline.path.boundingRect()};
+        std::lock_guard lock(mutex_);
+        if (glyphs_.size() >= kMaxGlyphs)
+            glyphs_.clear();
+        glyphs_.insert(key, made);
+        return made;
+    }
+
+private:
+    static constexpr qsizetype kMaxGlyphs = 8192;
+    using Key = std::pair<quint64, quint32>;
+    std::mutex mutex_;
+    QHash<Key, Glyph> glyphs_;
+};
+
+WrittenGlyphs& writtenGlyphs() {
+    static WrittenGlyphs written;
+    return written;
+}
 
 // Six capitals that mark the font as a subset, different for each font of the document.
 QByteArray subsetTag(int index) {
@@ -256,13 +298,15 @@ QByteArray PdfFont::descriptor(const QRectF& box, int fileObject) const {
 }
 
 void PdfFont::write(PdfWriter& pdf) const {
-    std::vector<OutlineGlyph> outlines(glyphs_.size());
+    std::vector<TrueTypeGlyph> outlines(glyphs_.size());
     QRectF box;
     for (size_t code = 0; code < glyphs_.size(); ++code) {
-        if (glyphs_[code] != kNoGlyph)
-            outlines[code].path = face_->outline(glyphs_[code]);
+        if (glyphs_[code] != kNoGlyph) {
+            const WrittenGlyphs::Glyph written = writtenGlyphs().glyph(*face_, glyphs_[code]);
+            outlines[code] = written.encoded;
+            box = box.united(written.bounds);
+        }
         outlines[code].advance = advances_[code];
-        box = box.united(outlines[code].path.boundingRect());
     }
     const QByteArray os2 = face_->table("OS/2");
     TrueTypeMetrics metrics;

@@ -164,13 +164,6 @@ struct Box {
     }
 };
 
-struct GlyphData {
-    QByteArray bytes;
-    Box box;
-    int points = 0;
-    int contours = 0;
-};
-
 // One coordinate as a delta from the last point; returns its flag bits. `shortBit` says one byte;
 // `sameBit` then says positive, and without it says unchanged (no bytes at all).
 int encodeDelta(int delta, int shortBit, int sameBit, Bytes& out) {
@@ -182,50 +175,6 @@ int encodeDelta(int delta, int shortBit, int sameBit, Bytes& out) {
     }
     out.i16(delta);
     return 0;
-}
-
-// A simple glyph: contour ends, no instructions, then flags and coordinates as deltas, short
-// where they fit in a byte.
-GlyphData encodeGlyph(const QPainterPath& path) {
-    GlyphData g;
-    const Contours contours = contoursOf(path);
-    if (contours.ends.empty())
-        return g;
-    for (const Point& p : contours.points)
-        g.box.add(p.x, p.y);
-    g.points = int(contours.points.size());
-    g.contours = int(contours.ends.size());
-    Bytes out;
-    // Header, contour ends and flags, then up to two bytes per coordinate.
-    out.data().reserve(10 + 2 * g.contours + 2 + 5 * g.points + 3);
-    out.i16(g.contours);
-    out.i16(g.box.xMin);
-    out.i16(g.box.yMin);
-    out.i16(g.box.xMax);
-    out.i16(g.box.yMax);
-    for (const int end : contours.ends)
-        out.u16(end - 1);
-    out.u16(0); // no instructions
-    Bytes xs, ys;
-    xs.data().reserve(2 * g.points);
-    ys.data().reserve(2 * g.points);
-    QByteArray flags;
-    flags.reserve(g.points);
-    int lastX = 0, lastY = 0;
-    for (const Point& p : contours.points) {
-        int flag = p.onCurve ? 0x01 : 0x00;
-        flag |= encodeDelta(p.x - lastX, 0x02, 0x10, xs);
-        flag |= encodeDelta(p.y - lastY, 0x04, 0x20, ys);
-        flags.append(char(flag));
-        lastX = p.x;
-        lastY = p.y;
-    }
-    out.data().append(flags);
-    out.data().append(xs.data());
-    out.data().append(ys.data());
-    out.padTo4();
-    g.bytes = std::move(out.data());
-    return g;
 }
 
 quint32 checksum(const QByteArray& table) {
@@ -247,28 +196,90 @@ struct Table {
 
 } // namespace
 
+// A simple glyph: contour ends, no instructions, then flags and coordinates as deltas, short
+// where they fit in a byte.
+TrueTypeGlyph encodeTrueTypeGlyph(const OutlineGlyph& glyph) {
+    TrueTypeGlyph g;
+    g.advance = glyph.advance;
+    const Contours contours = contoursOf(glyph.path);
+    if (contours.ends.empty())
+        return g;
+    Box box;
+    for (const Point& p : contours.points)
+        box.add(p.x, p.y);
+    g.xMin = box.xMin;
+    g.yMin = box.yMin;
+    g.xMax = box.xMax;
+    g.yMax = box.yMax;
+    g.points = int(contours.points.size());
+    g.contours = int(contours.ends.size());
+    Bytes out;
+    // Header, contour ends and flags, then up to two bytes per coordinate.
+    out.data().reserve(10 + 2 * g.contours + 2 + 5 * g.points + 3);
+    out.i16(g.contours);
+    out.i16(g.xMin);
+    out.i16(g.yMin);
+    out.i16(g.xMax);
+    out.i16(g.yMax);
+    for (const int end : contours.ends)
+        out.u16(end - 1);
+    out.u16(0); // no instructions
+    Bytes xs, ys;
+    xs.data().reserve(2 * g.points);
+    ys.data().reserve(2 * g.points);
+    QByteArray flags;
+    flags.reserve(g.points);
+    int lastX = 0, lastY = 0;
+    for (const Point& p : contours.points) {
+        int flag = p.onCurve ? 0x01 : 0x00;
+        flag |= encodeDelta(p.x - lastX, 0x02, 0x10, xs);
+        flag |= encodeDelta(p.y - lastY, 0x04, 0x20, ys);
+        flags.append(char(flag));
+        lastX = p.x;
+        lastY = p.y;
+    }
+    out.data().append(flags);
+    out.data().append(xs.data());
+    out.data().append(ys.data());
+    out.padTo4();
+    g.outline = std::move(out.data());
+    return g;
+}
+
 QByteArray buildTrueType(const std::vector<OutlineGlyph>& glyphs, const TrueTypeMetrics& metrics) {
+    std::vector<TrueTypeGlyph> encoded;
+    encoded.reserve(glyphs.size());
+    for (const OutlineGlyph& glyph : glyphs)
+        encoded.push_back(encodeTrueTypeGlyph(glyph));
+    return buildTrueType(encoded, metrics);
+}
+
+QByteArray buildTrueType(const std::vector<TrueTypeGlyph>& glyphs, const TrueTypeMetrics& metrics) {
     const int count = std::max<int>(1, int(glyphs.size()));
     Bytes glyf, loca, hmtx;
     Box fontBox;
     int maxPoints = 0, maxContours = 0, maxAdvance = 0;
     int minLsb = SHRT_MAX, minRsb = SHRT_MAX, maxExtent = SHRT_MIN;
+    const TrueTypeGlyph none;
     for (int i = 0; i < count; ++i) {
         loca.u32(quint32(glyf.size()));
-        GlyphData g = i < int(glyphs.size()) ? encodeGlyph(glyphs[size_t(i)].path) : GlyphData{};
-        const int advance = i < int(glyphs.size()) ? std::clamp(glyphs[size_t(i)].advance, 0, 0xffff) : 0;
-        glyf.data().append(g.bytes);
-        fontBox.add(g.box);
+        const TrueTypeGlyph& g = i < int(glyphs.size()) ? glyphs[size_t(i)] : none;
+        const int advance = std::clamp(g.advance, 0, 0xffff);
+        glyf.data().append(g.outline);
+        Box box;
+        if (!g.outline.isEmpty())
+            box = Box{g.xMin, g.yMin, g.xMax, g.yMax};
+        fontBox.add(box);
         maxPoints = std::max(maxPoints, g.points);
         maxContours = std::max(maxContours, g.contours);
         maxAdvance = std::max(maxAdvance, advance);
-        const int lsb = g.box.empty() ? 0 : g.box.xMin;
+        const int lsb = box.empty() ? 0 : box.xMin;
         hmtx.u16(advance);
         hmtx.i16(lsb);
-        if (!g.box.empty()) {
+        if (!box.empty()) {
             minLsb = std::min(minLsb, lsb);
-            minRsb = std::min(minRsb, advance - g.box.xMax);
-            maxExtent = std::max(maxExtent, g.box.xMax);
+            minRsb = std::min(minRsb, advance - box.xMax);
+            maxExtent = std::max(maxExtent, box.xMax);
         }
     }
     loca.u32(quint32(glyf.size()));

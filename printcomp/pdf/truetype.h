@@ -16,6 +16,19 @@ struct OutlineGlyph {
     int advance = 0;   // font units
 };
 
+// A glyph in the font program's own form: its contours encoded for the glyf table, and what the
+// other tables need of it. Font units, y growing upwards.
+struct TrueTypeGlyph {
+    QByteArray outline; // empty for a glyph without contours, which has no box either
+    int xMin = 0;
+    int yMin = 0;
+    int xMax = 0;
+    int yMax = 0;
+    int points = 0;
+    int contours = 0;
+    int advance = 0;
+};
+
 struct TrueTypeMetrics {
     int unitsPerEm = 1000;
     int ascent = 800;  // font units above the baseline
@@ -28,8 +41,12 @@ struct TrueTypeMetrics {
     bool italic = false;
 };
 
-// glyphs[0] becomes the .notdef glyph. Cubic curves are approximated by quadratic ones to within
-// half a font unit, far below what a printer can show.
+// Cubic curves are approximated by quadratic ones to within half a font unit, far below what a
+// printer can show.
+TrueTypeGlyph encodeTrueTypeGlyph(const OutlineGlyph& glyph);
+
+// glyphs[0] becomes the .notdef glyph.
+QByteArray buildTrueType(const std::vector<TrueTypeGlyph>& glyphs, const TrueTypeMetrics& metrics);
 QByteArray buildTrueType(const std::vector<OutlineGlyph>& glyphs, const TrueTypeMetrics& metrics);
 
 } // namespace zendrik
