@@ -3,6 +3,7 @@
 #include "layout/linebreaks.h"
 
 #include <QTextBoundaryFinder>
+#include <QVarLengthArray>
 
 #include <cmath>
 
@@ -88,14 +89,15 @@ namespace {
 
 // The glyphs of characters [start, end) of shaped text, in visual order: the items' pieces
 // reordered by their embedding levels (rule L2 of the bidirectional algorithm), positions from
-// the start in device units, clusters from `start`.
+// the start in device units, clusters from `start`. Lines are made by the thousand: the glyphs
+// are gathered first, so that each run's list is allocated once, at its size.
 QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype end) {
     struct Piece {
         const ShapedItem* item;
         qsizetype start;
         qsizetype end;
     };
-    std::vector<Piece> pieces;
+    QVarLengthArray<Piece, 8> pieces;
     quint8 highest = 0, lowestOdd = 255;
     for (const ShapedItem& item : shaped.items) {
         if (item.end <= start || item.start >= end)
@@ -106,23 +108,28 @@ QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype
             lowestOdd = std::min(lowestOdd, item.level);
     }
     for (int level = highest; level >= lowestOdd && level > 0; --level) {
-        for (size_t i = 0; i < pieces.size();) {
+        for (qsizetype i = 0; i < pieces.size();) {
             if (pieces[i].item->level < level) {
                 ++i;
                 continue;
             }
-            size_t j = i;
+            qsizetype j = i;
             while (j < pieces.size() && pieces[j].item->level >= level)
                 ++j;
-            std::reverse(pieces.begin() + qsizetype(i), pieces.begin() + qsizetype(j));
+            std::reverse(pieces.begin() + i, pieces.begin() + j);
             i = j;
         }
     }
     constexpr double unitsPerPoint = PrintResolutionDevice::kDpi / 72.0;
-    QList<GlyphRun> runs;
+    struct RunStart {
+        const FontFace* face;
+        bool rightToLeft;
+        size_t first; // in `placed`
+    };
+    QVarLengthArray<RunStart, 4> starts;
+    thread_local std::vector<PositionedGlyph> placed;
+    placed.clear();
     double pen = 0;
-    qsizetype used = 0;              // glyphs in the last run
-    PositionedGlyph* next = nullptr; // where its next glyph goes
     const auto inPiece = [](const ShapedGlyph& g, const Piece& piece) {
         return qsizetype(g.cluster) >= piece.start && qsizetype(g.cluster) < piece.end;
     };
@@ -134,42 +141,34 @@ QList<GlyphRun> glyphRunsOf(const ShapedText& shaped, qsizetype start, qsizetype
         // Left to right, clusters rise: the piece's glyphs are found without scanning the item.
         const auto from = rtl ? first : std::lower_bound(first, last, piece.start, byCluster);
         const auto to = rtl ? last : std::lower_bound(from, last, piece.end, byCluster);
-        qsizetype remaining =
-            rtl ? std::count_if(from, to, [&](const ShapedGlyph& g) { return inPiece(g, piece); }) : to - from;
-        if (!runs.isEmpty()) {
-            runs.back().glyphs.resize(used + remaining);
-            next = runs.back().glyphs.data() + used;
-        }
         for (auto g = from; g != to; ++g) {
             const ShapedGlyph& glyph = *g;
             if (rtl && !inPiece(glyph, piece))
                 continue;
-            if (runs.isEmpty() || runs.back().face.get() != glyph.face || runs.back().rightToLeft != rtl) {
-                if (!runs.isEmpty())
-                    runs.back().glyphs.resize(used);
-                GlyphRun run;
-                for (const auto& face : shaped.faces) {
-                    if (face.get() == glyph.face)
-                        run.face = face;
-                }
-                if (!run.face)
-                    run.face = FontFace::boxes();
-                run.rightToLeft = rtl;
-                run.glyphs.resize(remaining);
-                runs.push_back(std::move(run));
-                used = 0;
-                next = runs.back().glyphs.data();
-            }
-            *next++ =
-                PositionedGlyph{glyph.id, roundToUnit((pen + glyph.xOffset) * unitsPerPoint),
-                                roundToUnit(-glyph.yOffset * unitsPerPoint), quint32(qsizetype(glyph.cluster) - start)};
-            ++used;
-            --remaining;
+            if (starts.isEmpty() || starts.back().face != glyph.face || starts.back().rightToLeft != rtl)
+                starts.push_back(RunStart{glyph.face, rtl, placed.size()});
+            placed.push_back(PositionedGlyph{glyph.id, roundToUnit((pen + glyph.xOffset) * unitsPerPoint),
+                                             roundToUnit(-glyph.yOffset * unitsPerPoint),
+                                             quint32(qsizetype(glyph.cluster) - start)});
             pen += glyph.advance;
         }
     }
-    if (!runs.isEmpty())
-        runs.back().glyphs.resize(used);
+    QList<GlyphRun> runs;
+    runs.reserve(starts.size());
+    for (qsizetype r = 0; r < starts.size(); ++r) {
+        const size_t runEnd = r + 1 < starts.size() ? starts[r + 1].first : placed.size();
+        GlyphRun run;
+        for (const auto& face : shaped.faces) {
+            if (face.get() == starts[r].face)
+                run.face = face;
+        }
+        if (!run.face)
+            run.face = FontFace::boxes();
+        run.rightToLeft = starts[r].rightToLeft;
+        run.glyphs =
+            QList<PositionedGlyph>(placed.begin() + qsizetype(starts[r].first), placed.begin() + qsizetype(runEnd));
+        runs.push_back(std::move(run));
+    }
     return runs;
 }
 
