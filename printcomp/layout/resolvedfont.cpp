@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace zendrik {
 
@@ -37,16 +38,18 @@ ResolvedFont askQt(const FontSpec& spec) {
 
 class ResolvedFonts {
 public:
-    std::optional<ResolvedFont> find(const FontSpec& spec) {
+    // The answer kept for `spec`, if any, and the count of forgettings to hand back to remember().
+    std::pair<std::optional<ResolvedFont>, quint64> find(const FontSpec& spec) {
         std::lock_guard lock(mutex_);
         watchFontDatabase();
         const auto it = resolved_.constFind(keyOf(spec));
-        if (it == resolved_.constEnd())
-            return std::nullopt;
-        return *it;
+        return {it == resolved_.constEnd() ? std::nullopt : std::optional<ResolvedFont>(*it), forgotten_};
     }
-    void remember(const FontSpec& spec, const ResolvedFont& resolved) {
+    // Kept unless the fonts changed since find(): Qt may have answered from the fonts before.
+    void remember(const FontSpec& spec, const ResolvedFont& resolved, quint64 forgottenAtFind) {
         std::lock_guard lock(mutex_);
+        if (forgottenAtFind != forgotten_)
+            return;
         if (resolved_.size() >= kMaxResolvedFonts)
             resolved_.clear();
         resolved_.insert(keyOf(spec), resolved);
@@ -72,21 +75,27 @@ private:
         QGuiApplication* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
         if (watched_ == application)
             return;
-        resolved_.clear();
+        forget();
         watched_ = application;
         if (application) {
             QObject::connect(
                 application, &QGuiApplication::fontDatabaseChanged, application,
                 [this] {
                     std::lock_guard lock(mutex_);
-                    resolved_.clear();
+                    forget();
                 },
                 Qt::DirectConnection);
         }
     }
 
+    void forget() {
+        resolved_.clear();
+        ++forgotten_;
+    }
+
     std::mutex mutex_;
     QHash<Key, ResolvedFont> resolved_;
+    quint64 forgotten_ = 0;
     QPointer<QGuiApplication> watched_;
 };
 
@@ -98,10 +107,11 @@ ResolvedFonts& resolvedFonts() {
 } // namespace
 
 ResolvedFont resolveFont(const FontSpec& spec) {
-    if (std::optional<ResolvedFont> known = resolvedFonts().find(spec))
+    auto [known, forgotten] = resolvedFonts().find(spec);
+    if (known)
         return *std::move(known);
     const ResolvedFont resolved = askQt(spec);
-    resolvedFonts().remember(spec, resolved);
+    resolvedFonts().remember(spec, resolved, forgotten);
     return resolved;
 }
 
